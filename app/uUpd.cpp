@@ -1,0 +1,98 @@
+#include "app/uUpd.h"
+
+#include "platform/Registry.h"
+#include "platform/Text.h"
+
+namespace {
+
+std::u16string U(const char* utf8) { return platform::Utf8ToUtf16(utf8); }
+
+}  // namespace
+
+TuUpd::TuUpd() : ui::Form("TuUpd") {}
+
+void TuUpd::RegisterHandlers(ui::HandlerTable& t) {
+    using namespace std::placeholders;
+    t.Add<ui::NotifyEvent>("TntFormCreate", [this](ui::Component& s) { TntFormCreate(s); });
+    t.Add<ui::NotifyEvent>("TntFormDestroy", [this](ui::Component& s) { TntFormDestroy(s); });
+    t.Add<ui::CloseEvent>("TntFormClose",
+                          [this](ui::Component& s, ui::CloseAction& a) { TntFormClose(s, a); });
+    t.Add<ui::NotifyEvent>("Edit_AppPathExit", [this](ui::Component& s) { Edit_AppPathExit(s); });
+    t.Add<ui::NotifyEvent>("bt_NangCapClick", [this](ui::Component& s) { bt_NangCapClick(s); });
+    t.Add<ui::NotifyEvent>("Btn_DongClick", [this](ui::Component& s) { Btn_DongClick(s); });
+}
+
+void TuUpd::Loaded() {
+    lbl_ThongBao = Find<ui::Label>("lbl_ThongBao");
+    Bevel1 = Find<ui::Bevel>("Bevel1");
+    Label5 = Find<ui::Label>("Label5");
+    Bevel2 = Find<ui::Bevel>("Bevel2");
+    Edit_AppPath = Find<ui::Edit>("Edit_AppPath");
+    ProgressBar1 = Find<ui::ProgressBar>("ProgressBar1");
+    Panel2 = Find<ui::Panel>("Panel2");
+    lbl_QuanLyUngDung = Find<ui::Label>("lbl_QuanLyUngDung");
+    lbl_ChonLuaCacMuc = Find<ui::Label>("lbl_ChonLuaCacMuc");
+    Label1 = Find<ui::Label>("Label1");
+    Image2 = Find<ui::Image>("Image2");
+    bt_NangCap = Find<ui::Button>("bt_NangCap");
+    bt_Dong = Find<ui::Button>("bt_Dong");
+    Radio1 = Find<ui::RadioButton>("Radio1");
+    Radio2 = Find<ui::RadioButton>("Radio2");
+}
+
+void TuUpd::TntFormCreate(ui::Component&) {
+    SetCaption(Caption() + platform::Utf8ToUtf16(std::to_string(Tag())));
+
+    lbl_QuanLyUngDung->SetCaption(U("Quản lý ứng dụng"));
+    lbl_ChonLuaCacMuc->SetCaption(U("Chọn lựa các mục thích hợp để thi hành"));
+    lbl_ThongBao->SetCaption(U("Thư mục ứng dụng:"));
+    Label5->SetCaption(U("Công ty Cổ phần Solvenza Việt nam"));
+    bt_Dong->SetCaption(U("Đóng"));
+    bt_NangCap->SetCaption(U("Thực hiện"));
+
+    platform::RegKey key;
+    if (key.Open(platform::RegRoot::LocalMachine, kProductKey) == platform::kRegOk) {
+        std::string path;
+        key.ReadString(kAppPathValue, path);  // a missing value reads as the empty text
+        Edit_AppPath->SetText(platform::AnsiToUtf16(path));
+        Radio1->SetCaption(U("Nâng cấp"));
+        Radio2->SetEnabled(true);
+        key.Close();
+    } else {
+        Radio1->SetCaption(U("Cài đặt"));
+        Radio2->SetEnabled(false);
+    }
+    if (Edit_AppPath->Text().empty()) Edit_AppPath->SetText(platform::AnsiToUtf16(kDefaultFolder));
+    Radio2->SetCaption(U("Tháo dỡ"));
+}
+
+void TuUpd::Edit_AppPathExit(ui::Component&) {
+    const std::u16string original = Edit_AppPath->Text();
+    const std::string ansi = platform::Utf16ToAnsi(original);
+    std::string text = ansi;
+    const size_t n = original.size();
+    for (size_t i = 0; i < n; ++i) {
+        if (!text.empty() && text.back() == '\\') text.pop_back();
+    }
+    // A text without a trailing backslash is left exactly as typed.
+    if (text.size() != ansi.size()) Edit_AppPath->SetText(platform::AnsiToUtf16(text));
+}
+
+void TuUpd::bt_NangCapClick(ui::Component&) {
+    if (Radio1->Checked())
+        InstallOrUpgrade();
+    else
+        Uninstall();
+}
+
+void TuUpd::InstallOrUpgrade() {}
+
+void TuUpd::Uninstall() {}
+
+void TuUpd::Btn_DongClick(ui::Component&) { Close(); }
+
+void TuUpd::TntFormClose(ui::Component&, ui::CloseAction& action) { action = ui::CloseAction::Free; }
+
+void TuUpd::TntFormDestroy(ui::Component&) {
+    // The window holds nothing beyond its components, which the form frees with itself.
+}

@@ -1,0 +1,49 @@
+// The setup window: the program's one form. It learns from the registry whether the product is
+// installed, offers install-or-upgrade and uninstall, and keeps the application folder field.
+#pragma once
+
+#include <string>
+
+#include "ui/Form.h"
+
+class TuUpd : public ui::Form {
+public:
+    TuUpd();
+
+    // The product key that records an installed product.
+    static constexpr const char* kProductKey = "SoftWare\\Solvenza Corp\\ERP\\Quillora";
+    static constexpr const char* kAppPathValue = "AppPath";
+    static constexpr const char* kDefaultFolder = "C:\\Solvenza";
+
+    ui::Label* lbl_ThongBao = nullptr;
+    ui::Bevel* Bevel1 = nullptr;
+    ui::Label* Label5 = nullptr;
+    ui::Bevel* Bevel2 = nullptr;
+    ui::Edit* Edit_AppPath = nullptr;
+    ui::ProgressBar* ProgressBar1 = nullptr;
+    ui::Panel* Panel2 = nullptr;
+    ui::Label* lbl_QuanLyUngDung = nullptr;
+    ui::Label* lbl_ChonLuaCacMuc = nullptr;
+    ui::Label* Label1 = nullptr;
+    ui::Image* Image2 = nullptr;
+    ui::Button* bt_NangCap = nullptr;
+    ui::Button* bt_Dong = nullptr;
+    ui::RadioButton* Radio1 = nullptr;
+    ui::RadioButton* Radio2 = nullptr;
+
+    void TntFormCreate(ui::Component& sender);
+    void Edit_AppPathExit(ui::Component& sender);
+    void bt_NangCapClick(ui::Component& sender);
+    void Btn_DongClick(ui::Component& sender);
+    void TntFormClose(ui::Component& sender, ui::CloseAction& action);
+    void TntFormDestroy(ui::Component& sender);
+
+protected:
+    void RegisterHandlers(ui::HandlerTable& table) override;
+    void Loaded() override;
+
+private:
+    // The two action sequences; each lands with its own unit of work.
+    void InstallOrUpgrade();
+    void Uninstall();
+};

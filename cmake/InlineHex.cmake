@@ -1,0 +1,23 @@
+# Copies a text file, replacing each {@file} with {hex bytes of file} (file relative to the
+# input's folder). Run as: cmake -DIN=... -DOUT=... -P InlineHex.cmake
+file(READ "${IN}" text)
+get_filename_component(dir "${IN}" DIRECTORY)
+string(REGEX MATCHALL "{@[^}]+}" refs "${text}")
+foreach(ref IN LISTS refs)
+    string(REGEX REPLACE "^{@(.*)}$" "\\1" name "${ref}")
+    file(READ "${dir}/${name}" hex HEX)
+    string(TOUPPER "${hex}" hex)
+    # Lines of 64 hex digits keep the description readable in an editor.
+    string(LENGTH "${hex}" len)
+    set(lines "")
+    set(pos 0)
+    while(pos LESS len)
+        string(SUBSTRING "${hex}" ${pos} 64 chunk)
+        string(APPEND lines "\n        ${chunk}")
+        math(EXPR pos "${pos} + 64")
+    endwhile()
+    string(REPLACE "${ref}" "{${lines}}" text "${text}")
+endforeach()
+file(WRITE "${OUT}.tmp" "${text}")
+file(COPY_FILE "${OUT}.tmp" "${OUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUT}.tmp")

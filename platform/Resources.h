@@ -1,0 +1,32 @@
+// Resources of the program's own executable, found by type and name without regard to letter
+// case. A type or name written "#N" is the numeric identifier N, as on Windows.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace platform {
+
+// The predefined type of raw data resources (RT_RCDATA).
+inline const char* const kResourceRcData = "#10";
+
+struct ResourceBytes {
+    const unsigned char* data = nullptr;
+    size_t size = 0;
+};
+
+// True and the bytes of the resource, or false when the executable has no such resource. The
+// bytes live as long as the program.
+bool FindOwnResource(const std::string& type, const std::string& name, ResourceBytes& out);
+
+// POSIX hosts: the resources linked into the executable. The build generates one table per
+// program (see cmake/Resources.cmake); a program without resources gets an empty table.
+struct EmbeddedResource {
+    const char* type;
+    const char* name;
+    const unsigned char* begin;
+    const unsigned char* end;
+};
+const EmbeddedResource* EmbeddedResourceTable(size_t& count);
+
+}  // namespace platform

@@ -1,0 +1,102 @@
+// The application object: one per program. It owns the forms and the backend that puts them
+// on the screen, runs the message loop, and shows escaped errors in its standard error display.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/Form.h"
+
+namespace ui {
+
+// Message box flags and answers, with the values Windows gives them.
+enum : unsigned {
+    kMbOk = 0x0,
+    kMbOkCancel = 0x1,
+    kMbYesNo = 0x4,
+    kMbIconError = 0x10,
+    kMbIconQuestion = 0x20,
+    kMbIconWarning = 0x30,
+    kMbIconInformation = 0x40,
+    kMbIconMask = 0xF0,
+    kMbButtonMask = 0x0F,
+};
+enum : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
+
+// What puts the forms on a screen: Win32, FLTK, or nothing at all (headless tests).
+class Backend {
+public:
+    virtual ~Backend() = default;
+    // A peer for the control; its parent's peer already exists.
+    virtual std::unique_ptr<Peer> CreatePeer(Control& control) = 0;
+    // Waits until at least one event arrives and dispatches what has arrived. The application
+    // calls it again and again until it is terminated.
+    virtual void WaitForEvents() = 0;
+    // Dispatches the events that are waiting, without blocking.
+    virtual void ProcessMessages() = 0;
+    // Makes a WaitForEvents in progress return (after Terminate).
+    virtual void Wake() {}
+    // A modal message box: text and caption in UTF-16, flags kMb*; returns a kId* answer.
+    virtual int ShowMessageBox(Form* owner, const std::u16string& text, const std::u16string& caption,
+                           unsigned flags) = 0;
+};
+
+// The backend of the platform the program is built for (Win32 or FLTK).
+std::unique_ptr<Backend> CreateNativeBackend();
+
+class Application {
+public:
+    static Application& Instance();
+
+    void Initialize(std::unique_ptr<Backend> backend);
+    bool Initialized() const { return backend_ != nullptr; }
+    Backend& GetBackend();
+
+    // Creates a form of type T (default-constructible); the first one is the main form.
+    template <class T>
+    T* CreateForm() {
+        auto form = std::make_unique<T>();
+        T* raw = form.get();
+        forms_.push_back(std::move(form));
+        if (!mainForm_) mainForm_ = raw;
+        raw->Create();
+        return raw;
+    }
+    Form* MainForm() const { return mainForm_; }
+
+    // Shows the main form and runs the message loop until the program is terminated.
+    void Run();
+    void ProcessMessages();
+    void Terminate();
+    bool Terminated() const { return terminated_; }
+
+    int ShowMessageBox(Form* owner, const std::u16string& text, const std::u16string& caption,
+                   unsigned flags);
+    // The standard error display: the error's message in a box with the error icon.
+    void ShowException(const Exception& e);
+    // Call inside a catch block: shows what was caught as ShowException does. Objects that are
+    // not exceptions become an error with an empty message.
+    void HandleCurrentException();
+
+    const std::u16string& Title() const { return title_; }
+    void SetTitle(const std::u16string& t) { title_ = t; }
+
+    // Destroys all forms and the backend (the end of the program, or of a test).
+    void Shutdown();
+
+private:
+    friend class Form;
+    // A form closed with the Free action is deleted once the running handler has returned.
+    void Release(Form* form);
+    void FreeReleased();
+
+    std::unique_ptr<Backend> backend_;
+    std::vector<std::unique_ptr<Form>> forms_;
+    std::vector<Form*> released_;
+    Form* mainForm_ = nullptr;
+    bool terminated_ = false;
+    std::u16string title_ = u"Setup_iVOX";
+};
+
+}  // namespace ui
