@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, those that are missing only.
+#   tools/deps.sh native   what building and running the Linux program needs
+#   tools/deps.sh all      everything: cross compilers, Wine, the virtual display, fonts
+set -euo pipefail
+
+native=(cmake ninja-build g++ pkg-config googletest zlib1g-dev libfltk1.3-dev libpng-dev
+        fonts-dejavu-core xvfb xauth x11-utils xdotool imagemagick)
+windows=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
+         binutils-mingw-w64-i686 libz-mingw-w64-dev wine wine64)
+
+wanted=("${native[@]}")
+if [ "${1:-all}" = all ]; then wanted+=("${windows[@]}"); fi
+
+missing=()
+for p in "${wanted[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+as_root=(env DEBIAN_FRONTEND=noninteractive)
+if [ "$(id -u)" -ne 0 ]; then as_root=(sudo "${as_root[@]}"); fi
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

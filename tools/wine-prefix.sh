@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Makes a fresh Wine prefix for one test run:  tools/wine-prefix.sh <folder>
+# Anything in the folder is removed first. Wine's own Tahoma has no Vietnamese letters, so the
+# prefix maps the window font to DejaVu Sans, which has them.
+set -euo pipefail
+prefix=$(realpath -m "$1")
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+rm -rf "$prefix"
+mkdir -p "$(dirname "$prefix")"
+wine wineboot -i >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Tahoma /t REG_SZ /d 'DejaVu Sans' /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS Shell Dlg' /t REG_SZ /d 'DejaVu Sans' /f >/dev/null 2>&1
+wineserver -w
