@@ -1,0 +1,1 @@
+#include "app/Firewall.h"
