@@ -31,7 +31,12 @@ std::string PrefixRoot() {
         root = std::string(home && *home ? home : "/tmp") + "/.local/share/setup-ivox";
     }
     while (root.size() > 1 && root.back() == '/') root.pop_back();
-    MakeFolders(root);
+    // Every file and registry operation asks; the folders are made once per prefix.
+    static std::string made;
+    if (made != root) {
+        // A machine always has its C: drive.
+        if (MakeFolders(root + "/drive_c")) made = root;
+    }
     return root;
 }
 

@@ -9,7 +9,7 @@
 
 namespace platform {
 
-// The prefix folder, created on first use (without a trailing slash).
+// The prefix folder, created with its drive C: on first use (without a trailing slash).
 std::string PrefixRoot();
 
 // Writes `data` to `path` through a temporary file in the same folder and a rename, so a

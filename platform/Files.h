@@ -1,0 +1,20 @@
+// Files and folders named by Windows paths (see platform/Paths.h for how POSIX hosts map them).
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// True when a file or folder exists at the path.
+bool FileExists(const std::string& path);
+
+// Deletes a file: true on success. Fails for a missing file, a folder, a file without the
+// rights to delete it, and a file in use as the program of a running process (Windows keeps
+// those locked; POSIX hosts get the same rule here so setup behaves alike on both).
+bool RemoveFile(const std::string& path);
+
+// Creates one folder (its parent must exist): true on success, false when it exists already or
+// cannot be made.
+bool MakeFolder(const std::string& path);
+
+}  // namespace platform

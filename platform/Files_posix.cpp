@@ -1,0 +1,59 @@
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/Files.h"
+#include "platform/Paths.h"
+
+namespace platform {
+
+namespace {
+
+// Whether some running process has the file (device and inode) as its program.
+bool IsRunningProgram(const struct stat& file) {
+    DIR* proc = opendir("/proc");
+    if (!proc) return false;
+    bool found = false;
+    while (dirent* e = readdir(proc)) {
+        char* end = nullptr;
+        std::strtol(e->d_name, &end, 10);
+        if (end == e->d_name || *end) continue;
+        struct stat exe;
+        const std::string link = std::string("/proc/") + e->d_name + "/exe";
+        if (stat(link.c_str(), &exe) == 0 && exe.st_dev == file.st_dev && exe.st_ino == file.st_ino) {
+            found = true;
+            break;
+        }
+    }
+    closedir(proc);
+    return found;
+}
+
+}  // namespace
+
+bool FileExists(const std::string& path) {
+    const std::string host = HostPath(path);
+    struct stat st;
+    return !host.empty() && stat(host.c_str(), &st) == 0;
+}
+
+bool RemoveFile(const std::string& path) {
+    const std::string host = HostPath(path);
+    struct stat st;
+    if (host.empty() || lstat(host.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    if (S_ISREG(st.st_mode) && IsRunningProgram(st)) {
+        errno = ETXTBSY;
+        return false;
+    }
+    return unlink(host.c_str()) == 0;
+}
+
+bool MakeFolder(const std::string& path) {
+    const std::string host = HostPath(path);
+    return !host.empty() && mkdir(host.c_str(), 0755) == 0;
+}
+
+}  // namespace platform
