@@ -1,7 +1,10 @@
 #include "app/uUpd.h"
 
+#include "platform/Files.h"
+#include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
+#include "ui/Application.h"
 
 namespace {
 
@@ -87,7 +90,45 @@ void TuUpd::bt_NangCapClick(ui::Component&) {
 
 void TuUpd::InstallOrUpgrade() {}
 
-void TuUpd::Uninstall() {}
+// Removes the product's registration: the product executable (refused while it is in use), the
+// product key and the two shortcuts. Everything else the install put on the machine stays.
+void TuUpd::Uninstall() {
+    const std::u16string refusal = U("Đóng tất cả các ứng dụng trước khi tháo dỡ");
+
+    platform::RegKey net;
+    if (net.Create(platform::RegRoot::LocalMachine, kNetworkParametersKey) == platform::kRegOk) {
+        if (net.WriteDword(kMediaSenseValue, 1) != platform::kRegOk)
+            throw ui::Exception(std::string("Failed to set data for '") + kMediaSenseValue + "'");
+        net.Close();
+    }
+
+    platform::RegKey product;
+    if (product.Open(platform::RegRoot::LocalMachine, kProductKey) == platform::kRegOk) {
+        std::string path;
+        product.ReadString(kAppPathValue, path);
+        Edit_AppPath->SetText(platform::AnsiToUtf16(path));
+        product.Close();
+    }
+
+    const std::string exe = platform::Utf16ToAnsi(Edit_AppPath->Text() + u"\\ivoxcc.exe");
+    if (platform::FileExists(exe) && !platform::RemoveFile(exe)) {
+        ui::Application::Instance().ShowMessageBox(nullptr, refusal, U("Solvenza Accounting"),
+                                                   ui::kMbOk | ui::kMbIconError);
+        return;
+    }
+
+    platform::DeleteKeyTree(platform::RegRoot::LocalMachine, kProductKey);
+    const std::string link = std::string("Solvenza Quillora") + platform::ShortcutExtension();
+    std::string folder;
+    if (platform::GetSpecialFolderPath(platform::kCsidlDesktop, folder))
+        platform::RemoveFile(folder + "\\" + link);
+    if (platform::GetSpecialFolderPath(platform::kCsidlPrograms, folder))
+        platform::RemoveFile(folder + "\\Solvenza\\" + link);
+
+    ui::Application::Instance().ShowMessageBox(nullptr, U("Đã tháo dỡ !!!"), U("Solvenza Quillora"),
+                                               ui::kMbOk | ui::kMbIconInformation);
+    Close();
+}
 
 void TuUpd::Btn_DongClick(ui::Component&) { Close(); }
 

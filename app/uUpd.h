@@ -14,6 +14,10 @@ public:
     static constexpr const char* kProductKey = "SoftWare\\Solvenza Corp\\ERP\\Quillora";
     static constexpr const char* kAppPathValue = "AppPath";
     static constexpr const char* kDefaultFolder = "C:\\Solvenza";
+    // The network parameter the uninstall sets.
+    static constexpr const char* kNetworkParametersKey =
+        "System\\CurrentControlSet\\Services\\Tcpip\\Parameters";
+    static constexpr const char* kMediaSenseValue = "DisableDHCPMediaSense";
 
     ui::Label* lbl_ThongBao = nullptr;
     ui::Bevel* Bevel1 = nullptr;

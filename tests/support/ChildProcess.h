@@ -1,0 +1,32 @@
+// Starting and stopping helper programs in tests.
+#pragma once
+
+#include <string>
+
+namespace testing_machine {
+
+// The idle test program (it only waits) built beside the test program, as a host path.
+std::string IdleProgramHostPath();
+
+// Copies a host file to a Windows path of the machine (mapped into the prefix on POSIX hosts).
+bool CopyHostFile(const std::string& hostSource, const std::string& windowsTarget);
+
+// A running child program; stopped (killed) at the latest when the object goes.
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    ~ChildProcess() { Stop(); }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Starts the program at a Windows path; true once it runs.
+    bool Start(const std::string& windowsPath);
+    bool Running() const;
+    void Stop();
+
+private:
+    long long id_ = 0;      // process id
+    void* handle_ = nullptr;  // process handle on Windows
+};
+
+}  // namespace testing_machine

@@ -1,0 +1,60 @@
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+
+#include "platform/Paths.h"
+#include "tests/support/ChildProcess.h"
+
+namespace testing_machine {
+
+std::string IdleProgramHostPath() {
+    char self[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return "";
+    return std::filesystem::path(std::string(self, static_cast<size_t>(n))).parent_path() / "setup_idle_program";
+}
+
+bool CopyHostFile(const std::string& hostSource, const std::string& windowsTarget) {
+    std::error_code ec;
+    std::filesystem::copy_file(hostSource, platform::HostPath(windowsTarget),
+                               std::filesystem::copy_options::overwrite_existing, ec);
+    return !ec;
+}
+
+bool ChildProcess::Start(const std::string& windowsPath) {
+    const std::string host = platform::HostPath(windowsPath);
+    const pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        execl(host.c_str(), host.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    id_ = pid;
+    // Wait until the child runs the program (its exe link names the file, not the test).
+    const std::string link = "/proc/" + std::to_string(pid) + "/exe";
+    for (int i = 0; i < 200; ++i) {
+        std::error_code ec;
+        if (std::filesystem::equivalent(std::filesystem::read_symlink(link, ec), host, ec)) return true;
+        usleep(10000);
+    }
+    return Running();
+}
+
+bool ChildProcess::Running() const {
+    if (id_ <= 0) return false;
+    int status;
+    return waitpid(static_cast<pid_t>(id_), &status, WNOHANG) == 0;
+}
+
+void ChildProcess::Stop() {
+    if (id_ <= 0) return;
+    kill(static_cast<pid_t>(id_), SIGKILL);
+    int status;
+    waitpid(static_cast<pid_t>(id_), &status, 0);
+    id_ = 0;
+}
+
+}  // namespace testing_machine
