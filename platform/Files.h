@@ -17,4 +17,7 @@ bool RemoveFile(const std::string& path);
 // cannot be made.
 bool MakeFolder(const std::string& path);
 
+// Removes an empty folder: true on success.
+bool RemoveFolder(const std::string& path);
+
 }  // namespace platform

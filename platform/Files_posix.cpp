@@ -56,4 +56,9 @@ bool MakeFolder(const std::string& path) {
     return !host.empty() && mkdir(host.c_str(), 0755) == 0;
 }
 
+bool RemoveFolder(const std::string& path) {
+    const std::string host = HostPath(path);
+    return !host.empty() && rmdir(host.c_str()) == 0;
+}
+
 }  // namespace platform

@@ -12,4 +12,6 @@ bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != F
 
 bool MakeFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != FALSE; }
 
+bool RemoveFolder(const std::string& path) { return RemoveDirectoryA(path.c_str()) != FALSE; }
+
 }  // namespace platform

@@ -73,6 +73,7 @@ void Application::Release(Form* form) {
 }
 
 void Application::FreeReleased() {
+    if (handlerDepth_ > 0) return;
     while (!released_.empty()) {
         Form* form = released_.front();
         released_.erase(released_.begin());

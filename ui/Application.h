@@ -85,6 +85,16 @@ public:
     // Destroys all forms and the backend (the end of the program, or of a test).
     void Shutdown();
 
+    // Marks a handler running for as long as it lives: forms closed meanwhile are freed only
+    // once no handler runs any more, even when a handler pumps messages on the way.
+    class HandlerScope {
+    public:
+        HandlerScope() { ++Instance().handlerDepth_; }
+        ~HandlerScope() { --Instance().handlerDepth_; }
+        HandlerScope(const HandlerScope&) = delete;
+        HandlerScope& operator=(const HandlerScope&) = delete;
+    };
+
 private:
     friend class Form;
     // A form closed with the Free action is deleted once the running handler has returned.
@@ -96,6 +106,7 @@ private:
     std::vector<Form*> released_;
     Form* mainForm_ = nullptr;
     bool terminated_ = false;
+    int handlerDepth_ = 0;
     std::u16string title_ = u"Setup_iVOX";
 };
 

@@ -120,6 +120,7 @@ void Control::SetColor(Color c) {
 
 void Control::Fire(const NotifyEvent& handler) {
     if (!handler) return;
+    Application::HandlerScope running;
     try {
         handler(*this);
     } catch (...) {

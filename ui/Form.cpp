@@ -152,6 +152,7 @@ void Form::DestroyPeers(Control& c) {
 void Form::Close() {
     if (destroyed_) return;
     // A main form closes with Free by default, any other with Hide.
+    Application::HandlerScope running;
     CloseAction action = Application::Instance().MainForm() == this ? CloseAction::Free : CloseAction::Hide;
     if (OnClose) OnClose(*this, action);
     switch (action) {

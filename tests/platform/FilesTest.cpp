@@ -7,8 +7,10 @@
 
 using namespace platform;
 
-TEST(Files, RemoveFileDeletesFilesOnlyAndMakeFolderOneLevel) {
+TEST(Files, RemoveFileDeletesFilesOnlyAndFoldersComeAndGoOneLevel) {
     const std::string dir = "C:\\files-test";
+    RemoveFile(dir + "\\a.txt");  // what an interrupted earlier run may have left
+    RemoveFolder(dir);
     ASSERT_TRUE(MakeFolder(dir));
     EXPECT_FALSE(MakeFolder(dir));                              // exists already
     EXPECT_FALSE(MakeFolder("C:\\files-test-missing\\child"));  // parent missing
@@ -20,4 +22,6 @@ TEST(Files, RemoveFileDeletesFilesOnlyAndMakeFolderOneLevel) {
     EXPECT_FALSE(FileExists(file));
     EXPECT_FALSE(RemoveFile(file));  // already gone
     EXPECT_TRUE(FileExists(dir));
+    EXPECT_TRUE(RemoveFolder(dir));
+    EXPECT_FALSE(FileExists(dir));
 }

@@ -140,3 +140,34 @@ TEST(FormLoading, UnknownHandlersClassesAndPropertiesFailLoudly) {
 }
 
 }  // namespace
+
+namespace {
+
+struct PumpingForm : Form {
+    PumpingForm() : Form("TTestForm") {}
+    bool aliveAfterPump = false;
+    void RegisterHandlers(HandlerTable& t) override {
+        t.Add<CloseEvent>("FormClose", [](Component&, CloseAction& a) { a = CloseAction::Free; });
+        t.Add<NotifyEvent>("FormDestroy", [](Component&) {});
+        // A long handler closes its own form and then pumps messages, as progress reports do.
+        t.Add<NotifyEvent>("Boom", [this](Component&) {
+            Close();
+            Application::Instance().ProcessMessages();
+            aliveAfterPump = !Destroyed() && Find<Button>("Go") != nullptr;
+        });
+    }
+};
+
+TEST(FormLifetime, AFormClosedInsideAHandlerSurvivesMessagePumpingUntilTheHandlerEnds) {
+    Application& app = Application::Instance();
+    app.Initialize(std::make_unique<HeadlessBackend>());
+    PumpingForm* f = app.CreateForm<PumpingForm>();
+    f->Find<Button>("Go")->Click();
+    EXPECT_TRUE(f->aliveAfterPump);
+    EXPECT_EQ(app.MainForm(), f);
+    app.ProcessMessages();
+    EXPECT_EQ(app.MainForm(), nullptr);
+    app.Shutdown();
+}
+
+}  // namespace
