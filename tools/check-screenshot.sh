@@ -5,13 +5,15 @@
 set -euo pipefail
 png=$1
 fail=0
+# ImageMagick's own tools, also where a wrapper of the same name stands earlier on PATH.
+convert=/usr/bin/convert; [ -x "$convert" ] || convert=convert
 
 read -r w h < <(identify -format '%w %h\n' "$png")
 if [ "$w" != 467 ] || [ "$h" != 316 ]; then
     echo "client area is ${w}x${h}, expected 467x316"; fail=1
 fi
 
-pixel() { convert "$png" -format "%[fx:int(255*u.p{$1,$2}.r)],%[fx:int(255*u.p{$1,$2}.g)],%[fx:int(255*u.p{$1,$2}.b)]" info:; }
+pixel() { "$convert" "$png" -format "%[fx:int(255*u.p{$1,$2}.r)],%[fx:int(255*u.p{$1,$2}.g)],%[fx:int(255*u.p{$1,$2}.b)]" info:; }
 expect_colour() {  # name x y r,g,b
     local got; got=$(pixel "$2" "$3")
     [ "$got" = "$4" ] || { echo "$1 at $2,$3 is $got, expected $4"; fail=1; }
@@ -33,7 +35,7 @@ regions=(
 )
 for r in "${regions[@]}"; do
     IFS=: read -r name x y rw rh <<<"$r"
-    sd=$(convert "$png" -crop "${rw}x${rh}+${x}+${y}" +repage -colorspace Gray -format '%[fx:standard_deviation]' info:)
+    sd=$("$convert" "$png" -crop "${rw}x${rh}+${x}+${y}" +repage -colorspace Gray -format '%[fx:standard_deviation]' info:)
     if awk -v s="$sd" 'BEGIN { exit !(s < 0.02) }'; then
         echo "$name area ($x,$y ${rw}x${rh}) is blank"; fail=1
     fi
