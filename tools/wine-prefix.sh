@@ -9,6 +9,12 @@ WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
 rm -rf "$prefix"
 mkdir -p "$(dirname "$prefix")"
 wine wineboot -i >/dev/null 2>&1
+wineserver -w
+# Wine links the profile's Desktop, Documents and the like to the host user's folders; a test
+# prefix keeps its own, so tests never write into the real home folder.
+find "$prefix/drive_c/users" -mindepth 2 -maxdepth 2 -type l | while read -r link; do
+    rm -f "$link" && mkdir -p "$link"
+done
 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Tahoma /t REG_SZ /d 'DejaVu Sans' /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS Shell Dlg' /t REG_SZ /d 'DejaVu Sans' /f >/dev/null 2>&1
 wineserver -w
