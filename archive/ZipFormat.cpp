@@ -17,15 +17,15 @@ constexpr long kMaxField = 65535;
     throw EFormatError("No argument for format '" + format + "'");
 }
 
-// The text snprintf makes of one specifier; `spec` is a complete C conversion specification.
+// The text snprintf makes of one specifier; `conversion` is a complete C conversion.
 template <typename T>
-std::string Print(const std::string& spec, T value) {
+std::string Print(const std::string& conversion, T value) {
     char small[64];
-    const int n = std::snprintf(small, sizeof small, spec.c_str(), value);
+    const int n = std::snprintf(small, sizeof small, conversion.c_str(), value);
     if (n < 0) return {};
     if (static_cast<size_t>(n) < sizeof small) return std::string(small, static_cast<size_t>(n));
     std::string out(static_cast<size_t>(n) + 1, '\0');
-    std::snprintf(out.data(), out.size(), spec.c_str(), value);
+    std::snprintf(out.data(), out.size(), conversion.c_str(), value);
     out.resize(static_cast<size_t>(n));
     return out;
 }
@@ -125,9 +125,9 @@ private:
         char type = format_[pos_++];
         if (type == 'D' || type == 'U' || type == 'S') type = static_cast<char>(type - 'A' + 'a');
 
-        std::string spec = "%" + flags;
-        if (width >= 0) spec += std::to_string(width);
-        if (precision >= 0) spec += "." + std::to_string(precision);
+        std::string conversion = "%" + flags;
+        if (width >= 0) conversion += std::to_string(width);
+        if (precision >= 0) conversion += "." + std::to_string(precision);
 
         switch (type) {
             case 's': {
@@ -135,15 +135,15 @@ private:
                 if (sized || flags.find_first_not_of('-') != std::string::npos) Invalid(format_);
                 const FormatArg& a = NextArg();
                 if (a.IsInteger()) Invalid(format_);
-                return Print(spec + "s", a.Text().c_str());
+                return Print(conversion + "s", a.Text().c_str());
             }
             case 'd': {
                 if (flags.find('#') != std::string::npos) Invalid(format_);
                 const FormatArg& a = NextArg();
                 if (!a.IsInteger()) Invalid(format_);
                 if (!a.IsSigned() && a.Is64())
-                    return Print(spec + "llu", static_cast<unsigned long long>(a.Unsigned()));
-                return Print(spec + "lld", static_cast<long long>(a.Signed()));
+                    return Print(conversion + "llu", static_cast<unsigned long long>(a.Unsigned()));
+                return Print(conversion + "lld", static_cast<long long>(a.Signed()));
             }
             case 'u':
             case 'x':
@@ -152,7 +152,7 @@ private:
                     Invalid(format_);
                 const FormatArg& a = NextArg();
                 if (!a.IsInteger()) Invalid(format_);
-                return Print(spec + "ll" + type, static_cast<unsigned long long>(a.Bits()));
+                return Print(conversion + "ll" + type, static_cast<unsigned long long>(a.Bits()));
             }
             default:
                 Invalid(format_);
