@@ -44,17 +44,21 @@ bool ChildProcess::Start(const std::string& windowsPath) {
 }
 
 bool ChildProcess::Running() const {
-    if (id_ <= 0) return false;
+    if (id_ <= 0 || reaped_) return false;
     int status;
-    return waitpid(static_cast<pid_t>(id_), &status, WNOHANG) == 0;
+    if (waitpid(static_cast<pid_t>(id_), &status, WNOHANG) == 0) return true;
+    reaped_ = true;  // its id may now go to another process, which Stop must leave alone
+    return false;
 }
 
 void ChildProcess::Stop() {
-    if (id_ <= 0) return;
-    kill(static_cast<pid_t>(id_), SIGKILL);
-    int status;
-    waitpid(static_cast<pid_t>(id_), &status, 0);
+    if (id_ > 0 && !reaped_) {
+        kill(static_cast<pid_t>(id_), SIGKILL);
+        int status;
+        waitpid(static_cast<pid_t>(id_), &status, 0);
+    }
     id_ = 0;
+    reaped_ = false;
 }
 
 }  // namespace testing_machine
