@@ -1,33 +1,16 @@
 // The host's process table (/proc) stands in for both Windows process interfaces: processes in
 // ascending id order, each named by the base name of its executable.
-#include <dirent.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <fstream>
-#include <vector>
 
 #include "app/ProcessControl.h"
+#include "platform/ProcessTable_posix.h"
 
 namespace {
-
-std::vector<pid_t> ProcessIds() {
-    std::vector<pid_t> ids;
-    DIR* proc = opendir("/proc");
-    if (!proc) return ids;
-    while (dirent* e = readdir(proc)) {
-        char* end = nullptr;
-        const long id = std::strtol(e->d_name, &end, 10);
-        if (end != e->d_name && !*end && id > 0) ids.push_back(static_cast<pid_t>(id));
-    }
-    closedir(proc);
-    std::sort(ids.begin(), ids.end());
-    return ids;
-}
 
 std::string BaseName(const std::string& path) {
     const size_t slash = path.find_last_of('/');
@@ -56,7 +39,7 @@ std::string ProcessName(pid_t id) {
 int Search(const std::string& name, bool stop) {
     std::string key;
     if (!process_internal::MakeKey(name, key)) return kProcessBadName;
-    for (pid_t id : ProcessIds()) {
+    for (pid_t id : platform::HostProcessIds()) {
         std::string found;
         process_internal::MakeKey(ProcessName(id).substr(0, process_internal::kMaxName), found);
         if (found != key) continue;

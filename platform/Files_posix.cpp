@@ -1,12 +1,11 @@
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/ProcessTable_posix.h"
 
 namespace platform {
 
@@ -14,22 +13,13 @@ namespace {
 
 // Whether some running process has the file (device and inode) as its program.
 bool IsRunningProgram(const struct stat& file) {
-    DIR* proc = opendir("/proc");
-    if (!proc) return false;
-    bool found = false;
-    while (dirent* e = readdir(proc)) {
-        char* end = nullptr;
-        std::strtol(e->d_name, &end, 10);
-        if (end == e->d_name || *end) continue;
+    for (pid_t id : HostProcessIds()) {
         struct stat exe;
-        const std::string link = std::string("/proc/") + e->d_name + "/exe";
-        if (stat(link.c_str(), &exe) == 0 && exe.st_dev == file.st_dev && exe.st_ino == file.st_ino) {
-            found = true;
-            break;
-        }
+        const std::string link = "/proc/" + std::to_string(id) + "/exe";
+        if (stat(link.c_str(), &exe) == 0 && exe.st_dev == file.st_dev && exe.st_ino == file.st_ino)
+            return true;
     }
-    closedir(proc);
-    return found;
+    return false;
 }
 
 }  // namespace

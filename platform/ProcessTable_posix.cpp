@@ -1,0 +1,24 @@
+#include "platform/ProcessTable_posix.h"
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace platform {
+
+std::vector<pid_t> HostProcessIds() {
+    std::vector<pid_t> ids;
+    DIR* proc = opendir("/proc");
+    if (!proc) return ids;
+    while (dirent* e = readdir(proc)) {
+        char* end = nullptr;
+        const long id = std::strtol(e->d_name, &end, 10);
+        if (end != e->d_name && !*end && id > 0) ids.push_back(static_cast<pid_t>(id));
+    }
+    closedir(proc);
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+}  // namespace platform
