@@ -46,6 +46,12 @@ int Application::ShowMessageBox(Form* owner, const std::u16string& text, const s
     return GetBackend().ShowMessageBox(owner, text, caption, flags);
 }
 
+void Application::SetScreenCursor(int cursor) {
+    if (cursor == screenCursor_) return;
+    screenCursor_ = cursor;
+    if (backend_) backend_->SetCursor(cursor);
+}
+
 void Application::ShowException(const Exception& e) {
     std::u16string text = platform::AnsiToUtf16(e.Message());
     // The standard display ends a sentence with a full stop, as the framework's does.
@@ -91,6 +97,7 @@ void Application::Shutdown() {
     released_.clear();
     mainForm_ = nullptr;
     backend_.reset();
+    screenCursor_ = kCrDefault;
     terminated_ = false;
 }
 

@@ -24,6 +24,9 @@ enum : unsigned {
 };
 enum : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 
+// Screen cursors, with the values the framework gives them.
+enum : int { kCrDefault = 0, kCrHourGlass = -11 };
+
 // What puts the forms on a screen: Win32, FLTK, or nothing at all (headless tests).
 class Backend {
 public:
@@ -40,6 +43,8 @@ public:
     // A modal message box: text and caption in UTF-16, flags kMb*; returns a kId* answer.
     virtual int ShowMessageBox(Form* owner, const std::u16string& text, const std::u16string& caption,
                            unsigned flags) = 0;
+    // Shows `cursor` (kCr*) over every window of the program.
+    virtual void SetCursor(int cursor) { (void)cursor; }
 };
 
 // The backend of the platform the program is built for (Win32 or FLTK).
@@ -79,6 +84,10 @@ public:
     // not exceptions become an error with an empty message.
     void HandleCurrentException();
 
+    // The cursor shown over the program's windows (kCr*).
+    int ScreenCursor() const { return screenCursor_; }
+    void SetScreenCursor(int cursor);
+
     const std::u16string& Title() const { return title_; }
     void SetTitle(const std::u16string& t) { title_ = t; }
 
@@ -107,6 +116,7 @@ private:
     Form* mainForm_ = nullptr;
     bool terminated_ = false;
     int handlerDepth_ = 0;
+    int screenCursor_ = kCrDefault;
     std::u16string title_ = u"Setup_iVOX";
 };
 
