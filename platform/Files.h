@@ -8,6 +8,17 @@ namespace platform {
 // True when a file or folder exists at the path.
 bool FileExists(const std::string& path);
 
+// What the file system records about a file or folder. POSIX hosts call a file read-only when
+// its owner may not write it.
+struct FileAttributes {
+    bool directory = false;
+    bool readOnly = false;
+};
+
+// True and the attributes of the file or folder at the path; false when nothing is there or the
+// attributes cannot be read.
+bool ReadFileAttributes(const std::string& path, FileAttributes& out);
+
 // Deletes a file: true on success. Fails for a missing file, a folder, a file without the
 // rights to delete it, and a file in use as the program of a running process (Windows keeps
 // those locked; POSIX hosts get the same rule here so setup behaves alike on both).

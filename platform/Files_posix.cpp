@@ -30,6 +30,15 @@ bool FileExists(const std::string& path) {
     return !host.empty() && stat(host.c_str(), &st) == 0;
 }
 
+bool ReadFileAttributes(const std::string& path, FileAttributes& out) {
+    const std::string host = HostPath(path);
+    struct stat st;
+    if (host.empty() || stat(host.c_str(), &st) != 0) return false;
+    out.directory = S_ISDIR(st.st_mode);
+    out.readOnly = (st.st_mode & S_IWUSR) == 0;
+    return true;
+}
+
 bool RemoveFile(const std::string& path) {
     const std::string host = HostPath(path);
     struct stat st;
