@@ -8,6 +8,7 @@
 #include "platform/FindFiles.h"
 #include "platform/PathParts.h"
 #include "platform/Paths.h"
+#include "tests/support/TestDrives.h"
 
 using namespace platform;
 
@@ -31,14 +32,39 @@ TEST(Drives, DriveCIsFixedWithASizeAndAnUnknownLetterIsAbsent) {
     EXPECT_NE(error, 0u);
 }
 
-TEST(Drives, CriticalErrorSwitchesNest) {
-    // Whatever the mode does, leaving the scopes in reverse order must not disturb the drives.
-    {
-        CriticalErrorsFail outer;
-        CriticalErrorsFail inner;
-        EXPECT_EQ(DriveType("Q:\\"), kDriveNoRootDir);
+TEST(Drives, RemovableDriveShowsTheLabelOfTheDiskInIt) {
+    using namespace testing_machine;
+    const std::string disk1 = "C:\\disk-test-1", disk2 = "C:\\disk-test-2";
+    MakeFolder(disk1);
+    MakeFolder(disk2);
+    WriteVolumeLabel(disk1, "PKBACK# 001");
+    WriteVolumeLabel(disk2, "PKBACK# 002");
+    std::ofstream(HostPath(disk2 + "\\arc002.zip")) << "x";
+    if (!MapTestDrive('A', disk1, kDriveRemovable)) GTEST_SKIP() << "no test drives here";
+
+    EXPECT_NE(LogicalDrives() & 1u, 0u);
+    EXPECT_EQ(DriveType("A:\\"), kDriveRemovable);
+    std::string label;
+    EXPECT_TRUE(VolumeInformation("A:\\", label));
+    EXPECT_EQ(label, "PKBACK# 001");
+    EXPECT_GT(DiskSpace("A:\\"), 0);
+    EXPECT_FALSE(FileExists("A:\\arc002.zip"));
+
+    // Another disk goes in.
+    ASSERT_TRUE(MapTestDrive('A', disk2, kDriveRemovable));
+    EXPECT_TRUE(VolumeInformation("A:\\", label));
+    EXPECT_EQ(label, "PKBACK# 002");
+    EXPECT_EQ(FindFiles("A:\\arc???.zip"), std::vector<std::string>{"arc002.zip"});
+    EXPECT_TRUE(MapTestDrive('A', disk2, kDriveCdrom));
+
+    UnmapTestDrive('A');
+    EXPECT_EQ(DriveType("A:\\"), kDriveNoRootDir);
+    EXPECT_EQ(LogicalDrives() & 1u, 0u);
+    for (const std::string& disk : {disk1, disk2}) {
+        RemoveFile(disk + "\\.windows-label");
+        RemoveFile(disk + "\\arc002.zip");
+        RemoveFolder(disk);
     }
-    EXPECT_EQ(DriveType("C:\\"), kDriveFixed);
 }
 
 TEST(PathParts, DriveFolderNameAndExtension) {
