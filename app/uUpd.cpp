@@ -8,11 +8,18 @@
 
 namespace {
 
-std::u16string U(const char* utf8) { return platform::Utf8ToUtf16(utf8); }
+std::u16string U(const char* utf8) {
+    return platform::Utf8ToUtf16(utf8);
+}
+
+// The payload archive's password, kept reversed so it does not stand in the program as it is.
+constexpr const char kReversedArchivePassword[] = "0102#ar0ll1uQ";
 
 }  // namespace
 
-TuUpd::TuUpd() : ui::Form("TuUpd") {}
+TuUpd::TuUpd() : ui::Form("TuUpd") {
+    archive::RegisterZipBuilderClass();
+}
 
 void TuUpd::RegisterHandlers(ui::HandlerTable& t) {
     using namespace std::placeholders;
@@ -23,6 +30,16 @@ void TuUpd::RegisterHandlers(ui::HandlerTable& t) {
     t.Add<ui::NotifyEvent>("Edit_AppPathExit", [this](ui::Component& s) { Edit_AppPathExit(s); });
     t.Add<ui::NotifyEvent>("bt_NangCapClick", [this](ui::Component& s) { bt_NangCapClick(s); });
     t.Add<ui::NotifyEvent>("Btn_DongClick", [this](ui::Component& s) { Btn_DongClick(s); });
+    t.Add<archive::TZipMessageEvent>("ZipBuilder1Message",
+                                     [this](ui::Component* s, int32_t code, const std::string& m) {
+                                         ZipBuilder1Message(s, code, m);
+                                     });
+    t.Add<archive::TZipPasswordErrorEvent>(
+        "ZipBuilder1PasswordError",
+        [this](ui::Component* s, bool isZip, std::string& pw, const std::string& file,
+               uint32_t& repeat, archive::TMsgDlgBtn& action) {
+            ZipBuilder1PasswordError(s, isZip, pw, file, repeat, action);
+        });
 }
 
 void TuUpd::Loaded() {
@@ -41,6 +58,7 @@ void TuUpd::Loaded() {
     bt_Dong = Find<ui::Button>("bt_Dong");
     Radio1 = Find<ui::RadioButton>("Radio1");
     Radio2 = Find<ui::RadioButton>("Radio2");
+    ZipBuilder1 = Find<archive::TZipBuilder>("ZipBuilder1");
 }
 
 void TuUpd::TntFormCreate(ui::Component&) {
@@ -130,9 +148,23 @@ void TuUpd::Uninstall() {
     Close();
 }
 
-void TuUpd::Btn_DongClick(ui::Component&) { Close(); }
+void TuUpd::ZipBuilder1Message(ui::Component*, int32_t, const std::string& Message) {
+    lbl_ThongBao->SetCaption(platform::AnsiToUtf16(Message));
+}
 
-void TuUpd::TntFormClose(ui::Component&, ui::CloseAction& action) { action = ui::CloseAction::Free; }
+void TuUpd::ZipBuilder1PasswordError(ui::Component*, bool, std::string& NewPassword,
+                                     const std::string&, uint32_t&, archive::TMsgDlgBtn&) {
+    const std::string reversed = kReversedArchivePassword;
+    NewPassword.assign(reversed.rbegin(), reversed.rend());
+}
+
+void TuUpd::Btn_DongClick(ui::Component&) {
+    Close();
+}
+
+void TuUpd::TntFormClose(ui::Component&, ui::CloseAction& action) {
+    action = ui::CloseAction::Free;
+}
 
 void TuUpd::TntFormDestroy(ui::Component&) {
     // The window holds nothing beyond its components, which the form frees with itself.

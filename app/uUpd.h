@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "archive/ZipBuilder.h"
 #include "ui/Form.h"
 
 class TuUpd : public ui::Form {
@@ -34,6 +35,7 @@ public:
     ui::Button* bt_Dong = nullptr;
     ui::RadioButton* Radio1 = nullptr;
     ui::RadioButton* Radio2 = nullptr;
+    archive::TZipBuilder* ZipBuilder1 = nullptr;
 
     void TntFormCreate(ui::Component& sender);
     void Edit_AppPathExit(ui::Component& sender);
@@ -41,6 +43,12 @@ public:
     void Btn_DongClick(ui::Component& sender);
     void TntFormClose(ui::Component& sender, ui::CloseAction& action);
     void TntFormDestroy(ui::Component& sender);
+    // The archive component's events: its messages go to the status line; every password
+    // request is answered with the payload archive's password.
+    void ZipBuilder1Message(ui::Component* Sender, int32_t ErrCode, const std::string& Message);
+    void ZipBuilder1PasswordError(ui::Component* Sender, bool IsZipAction, std::string& NewPassword,
+                                  const std::string& ForFile, uint32_t& RepeatCount,
+                                  archive::TMsgDlgBtn& Action);
 
 protected:
     void RegisterHandlers(ui::HandlerTable& table) override;

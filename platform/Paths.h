@@ -27,6 +27,16 @@ std::string HostPath(const std::string& windowsPath);
 // (C:\users\<name>\...) and are created on first use, as a fresh Windows profile has them.
 bool GetSpecialFolderPath(int csidl, std::string& path);
 
+// The system's temporary folder with a trailing backslash, "" when there is none. On POSIX
+// hosts it is the Temp folder of the prefix's user profile, private to the user (the program
+// runs with administrator rights and writes temporary files by name), created on first use.
+std::string TempFolder();
+
+// A file name that no file had in `folder`: the first three characters of `prefix`, a
+// hexadecimal number and ".TMP". The empty file is created so the name stays unique; "" when
+// the folder does not exist or cannot be written.
+std::string CreateTempFileName(const std::string& folder, const std::string& prefix);
+
 // The file name extension of a shell shortcut: ".lnk" on Windows, ".desktop" (a launcher
 // file) on POSIX hosts.
 const char* ShortcutExtension();

@@ -1,6 +1,9 @@
+#include <fcntl.h>
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/Paths.h"
@@ -59,6 +62,38 @@ bool GetSpecialFolderPath(int csidl, std::string& path) {
     return true;
 }
 
-const char* ShortcutExtension() { return ".desktop"; }
+std::string TempFolder() {
+    const std::string folder = "C:\\users\\" + UserName() + "\\Temp";
+    if (!MakeFolders(HostPath(folder))) return "";
+    return folder + "\\";
+}
+
+std::string CreateTempFileName(const std::string& folder, const std::string& prefix) {
+    std::string base = folder;
+    if (!base.empty() && base.back() != '\\' && base.back() != '/') base += '\\';
+    base += prefix.substr(0, 3);
+    // As Windows does: numbers from a per-process start, the first free one wins.
+    static unsigned next = static_cast<unsigned>(getpid()) & 0xFFFF;
+    for (unsigned tries = 0; tries < 0x10000; ++tries) {
+        next = (next + 1) & 0xFFFF;
+        if (next == 0) continue;
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%X", next);
+        const std::string name = base + hex + ".TMP";
+        const std::string host = HostPath(name);
+        if (host.empty()) return "";
+        const int fd = open(host.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            close(fd);
+            return name;
+        }
+        if (errno != EEXIST) return "";
+    }
+    return "";
+}
+
+const char* ShortcutExtension() {
+    return ".desktop";
+}
 
 }  // namespace platform

@@ -1,11 +1,13 @@
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include "platform/Paths.h"
 
 namespace platform {
 
-std::string HostPath(const std::string& windowsPath) { return windowsPath; }
+std::string HostPath(const std::string& windowsPath) {
+    return windowsPath;
+}
 
 bool GetSpecialFolderPath(int csidl, std::string& path) {
     path.clear();
@@ -19,6 +21,21 @@ bool GetSpecialFolderPath(int csidl, std::string& path) {
     return true;
 }
 
-const char* ShortcutExtension() { return ".lnk"; }
+std::string TempFolder() {
+    char buf[MAX_PATH + 1] = {};
+    const DWORD n = GetTempPathA(sizeof buf, buf);
+    if (n == 0 || n > MAX_PATH) return "";
+    return std::string(buf, n);
+}
+
+std::string CreateTempFileName(const std::string& folder, const std::string& prefix) {
+    char buf[MAX_PATH + 14] = {};
+    if (GetTempFileNameA(folder.c_str(), prefix.c_str(), 0, buf) == 0) return "";
+    return buf;
+}
+
+const char* ShortcutExtension() {
+    return ".lnk";
+}
 
 }  // namespace platform

@@ -139,4 +139,14 @@ object uUpd: TuUpd
     Height = 17
     TabOrder = 6
   end
+  object ZipBuilder1: TZipBuilder
+    AddStoreSuffixes = [assGIF, assPNG, assJPG, assJPEG, assZ, assZIP, assZOO, assARC, assLZH, assARJ, assTAZ, assTGZ, assLHA, assRAR, assACE, assCAB, assGZ, assGZIP, assJAR, assEXE, ass7Z, assMP3]
+    SFXCaption = 'Self-extracting Archive'
+    SFXLanguage = 'US'
+    SFXOptions = [SFXCheckSize]
+    OnMessage = ZipBuilder1Message
+    OnPasswordError = ZipBuilder1PasswordError
+    Left = 416
+    Top = 72
+  end
 end

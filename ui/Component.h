@@ -51,6 +51,11 @@ private:
     std::map<std::string, std::any> handlers_;
 };
 
+// Component state flags: a component being read from a form description is loading until
+// every component of the form has its properties; designing never happens in a running program
+// but components keep the flag for the rules that mention it.
+enum ComponentStateFlag : unsigned { csLoading = 1, csDesigning = 2 };
+
 class Component {
 public:
     Component(Component* owner, std::string name) : owner_(owner), name_(std::move(name)) {}
@@ -62,6 +67,10 @@ public:
     void SetName(std::string name) { name_ = std::move(name); }
     Component* Owner() const { return owner_; }
     long long Tag() const { return tag_; }
+    unsigned ComponentState() const { return state_; }
+    bool Loading() const { return (state_ & csLoading) != 0; }
+    bool Designing() const { return (state_ & csDesigning) != 0; }
+    void SetComponentState(unsigned state) { state_ = state; }
     void SetTag(long long tag) { tag_ = tag; }
 
     // Applies one property of the description; throws ui::Exception for an unknown property or
@@ -75,6 +84,7 @@ private:
     Component* owner_;
     std::string name_;
     long long tag_ = 0;
+    unsigned state_ = 0;
 };
 
 using NotifyEvent = std::function<void(Component& sender)>;

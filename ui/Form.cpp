@@ -82,6 +82,7 @@ void Form::LoadDescription(const std::string& text) {
     if (root.className != className_)
         throw Exception("Form description is for " + root.className + ", not " + className_);
     SetName(root.name);
+    SetComponentState(ComponentState() | csLoading);
     ApplyProperties(*this, root, handlers);
 
     // Children are created depth-first in description order; each takes its parent's font and
@@ -98,6 +99,7 @@ void Form::LoadDescription(const std::string& text) {
                                 ": unknown class " + child.className);
             std::unique_ptr<Component> c = factory(this, child.name);
             Component* raw = c.get();
+            raw->SetComponentState(raw->ComponentState() | csLoading);
             components_.push_back(std::move(c));
             auto* control = dynamic_cast<Control*>(raw);
             if (control) control->SetParent(parent);
@@ -111,6 +113,8 @@ void Form::LoadDescription(const std::string& text) {
         }
     };
     build(root, this);
+    for (const auto& c : components_) c->SetComponentState(c->ComponentState() & ~csLoading);
+    SetComponentState(ComponentState() & ~csLoading);
     for (const auto& c : components_) c->Loaded();
     Loaded();
 }

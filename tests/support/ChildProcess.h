@@ -26,7 +26,7 @@ public:
 
 private:
     long long id_ = 0;      // process id
-    void* handle_ = nullptr;  // process handle on Windows
+    [[maybe_unused]] void* handle_ = nullptr;  // process handle on Windows
     mutable bool reaped_ = false;  // POSIX: the child has ended and been waited for
 };
 
