@@ -10,10 +10,11 @@
 //     a:        removable
 //
 // A letter declared there exists even when nothing is mapped (an empty disk drive). Undeclared
-// mapped letters are fixed; a declared word this file does not know reads as an unknown type.
+// mapped letters are fixed; a type word not in the list above reads as an unknown type.
 // A volume's label belongs to the disk, not to the drive: it is the first line of the file
-// ".windows-label" in the mapped folder, as the compatibility layer under Wine keeps it, so
-// re-pointing a letter at another folder changes disks.
+// ".windows-label" in the mapped folder, where Wine keeps it too, so re-pointing a letter at
+// another folder changes disks. Network shares ("\\server\share\") are not drives there: no
+// type, volume or size.
 #pragma once
 
 #include <cstdint>

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <vector>
 
 #include "platform/Drives.h"
@@ -47,18 +48,12 @@ std::map<char, unsigned> DeclaredTypes() {
     };
     std::map<char, unsigned> types;
     std::ifstream file(PrefixRoot() + "/drives");
-    std::string drive, word;
     for (std::string line; std::getline(file, line);) {
-        const size_t start = line.find_first_not_of(" \t");
-        if (start == std::string::npos || line[start] == '#') continue;
-        const size_t end = line.find_first_of(" \t", start);
-        drive = line.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!RootLetter(drive) || drive.size() != 2) continue;
-        word.clear();
-        if (end != std::string::npos) {
-            const size_t w = line.find_first_not_of(" \t\r", end);
-            if (w != std::string::npos) word = line.substr(w, line.find_first_of(" \t\r", w) - w);
-        }
+        std::istringstream fields(line);
+        std::string drive, word;
+        // Blank lines, comments and lines without a letter first say nothing.
+        if (!(fields >> drive) || drive.size() != 2 || !RootLetter(drive)) continue;
+        fields >> word;
         const auto known = kWords.find(word);
         types[RootLetter(drive)] = known == kWords.end() ? kDriveUnknown : known->second;
     }
