@@ -172,10 +172,12 @@ ZipDialogLayout LayOutZipDialog(TMsgDlgButtons buttons, int32_t kindContext,
         x += buttonWidth + buttonSpacing;
     }
 
-    // Right-to-left reading puts the text and the field at the mirrored place.
+    // Right-to-left reading puts the text and the field at the mirrored place, and the icon
+    // as well: left where it was, the mirrored text would cover it.
     if (f.rightToLeft) {
         l.text.left = l.clientWidth - l.text.left - l.text.width;
         if (l.hasEdit) l.edit.left = l.clientWidth - l.edit.left - l.edit.width;
+        if (l.hasIcon) l.image.left = l.clientWidth - l.image.left - l.image.width;
     }
     return l;
 }

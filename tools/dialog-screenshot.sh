@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Starts a program that shows one dialog box, waits for the dialog, saves a picture of its
-# client area, checks the picture (not blank, a plausible size), then answers the dialog with a
-# key and checks the program's exit code.
+# Starts a program that shows one dialog box, waits for the dialog, types TEXT into it (when
+# given), saves a picture of its client area, checks the picture (not blank, a plausible size),
+# then answers the dialog with a key and checks the program's exit code and what it printed.
 #
-#   tools/dialog-screenshot.sh --title TITLE --key KEY --expect-exit N --out FILE.png \
-#       [--min WxH] [--max WxH] -- COMMAND [ARGS...]
+#   tools/dialog-screenshot.sh --title TITLE [--type TEXT] --key KEY --expect-exit N
+#       [--expect-output REGEX] [--reject-output REGEX] [--min WxH] [--max WxH]
+#       --out FILE.png -- COMMAND [ARGS...]
 #
 # Without a DISPLAY (or with SETUP_OWN_DISPLAY=1) it runs on a virtual display of its own.
 set -euo pipefail
@@ -13,6 +14,9 @@ title=""
 key=""
 expect=""
 out=""
+text=""
+expect_out=""
+reject_out=""
 min="120x60"
 max="700x400"
 while [ $# -gt 0 ]; do
@@ -21,6 +25,9 @@ while [ $# -gt 0 ]; do
         --key) key=$2; shift 2 ;;
         --expect-exit) expect=$2; shift 2 ;;
         --out) out=$2; shift 2 ;;
+        --type) text=$2; shift 2 ;;
+        --expect-output) expect_out=$2; shift 2 ;;
+        --reject-output) reject_out=$2; shift 2 ;;
         --min) min=$2; shift 2 ;;
         --max) max=$2; shift 2 ;;
         --) shift; break ;;
@@ -50,7 +57,9 @@ if [ -z "${SETUP_IVOX_PREFIX:-}" ]; then
     cleanup+=("rm -rf '$SETUP_IVOX_PREFIX'")
 fi
 
-setsid "$@" &
+output=$(mktemp)
+cleanup+=("rm -f '$output'")
+setsid "$@" >"$output" &
 prog=$!
 cleanup+=("kill -- -$prog 2>/dev/null")
 
@@ -63,6 +72,14 @@ for _ in $(seq 1 150); do
 done
 [ -n "$win" ] || { echo "dialog-screenshot.sh: no window titled '$title' appeared" >&2; exit 1; }
 sleep 1.5  # let the dialog paint itself
+
+# No window manager runs on the virtual display: give the dialog the input focus directly.
+focus() { xdotool windowfocus --sync "$win" 2>/dev/null || xdotool windowfocus "$win" || true; sleep 0.3; }
+if [ -n "$text" ]; then
+    focus
+    xdotool type --delay 50 "$text"
+    sleep 0.5
+fi
 
 eval "$(xdotool getwindowgeometry --shell "$win")"
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out"
@@ -87,9 +104,7 @@ if awk -v s="$sd" 'BEGIN { exit !(s < 0.02) }'; then
     fail=1
 fi
 
-# No window manager runs on the virtual display: give the dialog the input focus directly.
-xdotool windowfocus --sync "$win" 2>/dev/null || xdotool windowfocus "$win" || true
-sleep 0.3
+focus
 xdotool key "$key"
 for _ in $(seq 1 50); do kill -0 "$prog" 2>/dev/null || break; sleep 0.2; done
 if kill -0 "$prog" 2>/dev/null; then echo "dialog-screenshot.sh: $key did not close the dialog" >&2; exit 1; fi
@@ -99,4 +114,13 @@ if [ "$rc" != "$expect" ]; then
     exit 1
 fi
 echo "$key answered the dialog: exit code $rc."
+tr -d '\r' <"$output" >"$output.txt" && mv "$output.txt" "$output"
+if [ -n "$expect_out" ] && ! grep -Eq -- "$expect_out" "$output"; then
+    echo "dialog-screenshot.sh: the program did not print /$expect_out/; it printed:" >&2; cat "$output" >&2
+    exit 1
+fi
+if [ -n "$reject_out" ] && grep -Eq -- "$reject_out" "$output"; then
+    echo "dialog-screenshot.sh: the program printed /$reject_out/:" >&2; cat "$output" >&2
+    exit 1
+fi
 exit "$fail"
