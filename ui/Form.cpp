@@ -160,11 +160,18 @@ int Form::ShowModal() {
     if (!GetPeer()) BuildWindow();
     modal_ = true;
     modalResult_ = 0;
-    struct Reset {
-        Form& form;
-        ~Reset() { form.modal_ = false; }
-    } reset{*this};
     backend.BeginModal(*this);
+    // However the showing ends (a close handler may throw), the other windows take input again
+    // and the form is hidden.
+    struct End {
+        Form& form;
+        Backend& backend;
+        ~End() {
+            form.modal_ = false;
+            backend.EndModal(form);
+            form.Hide();
+        }
+    } end{*this, backend};
     Show();
     while (true) {
         // A program that is ending cancels its modal forms.
@@ -181,8 +188,6 @@ int Form::ShowModal() {
         backend.WaitForEvents();
         app.FreeReleased();
     }
-    backend.EndModal(*this);
-    Hide();
     return modalResult_;
 }
 

@@ -10,6 +10,7 @@
 
 #include "archive/Zbdlg.h"
 #include "archive/Zbmsgstr.h"
+#include "platform/Text.h"
 #include "ui/Application.h"
 
 int main(int argc, char** argv) {
@@ -31,8 +32,8 @@ int main(int argc, char** argv) {
             if (result == mrOk) std::printf("password: %s\n", text.c_str());
         } else {
             std::string text = ZipLoadStr(10102);
-            result =
-                ShowZipDialogBox("Setup_iVOX", text, DlgButton(mbOK), zmtError | kContextException);
+            result = ShowZipDialogBox(platform::Utf16ToAnsi(app.Title()), text, DlgButton(mbOK),
+                                      zmtError | kContextException);
         }
     } catch (const ui::Exception& e) {
         std::fprintf(stderr, "setup_dialog_demo: %s\n", e.Message().c_str());

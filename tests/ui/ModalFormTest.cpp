@@ -69,6 +69,13 @@ TEST_F(ModalFormTest, CloseHandlerCanKeepTheFormOpenUntilTheProgramEnds) {
     EXPECT_TRUE(Application::Instance().Terminated());
 }
 
+TEST_F(ModalFormTest, AFailingCloseHandlerStillEndsTheShowing) {
+    form.OnClose = [](Component&, CloseAction&) { throw Exception("close failed"); };
+    EXPECT_THROW(form.ShowModal(), Exception);
+    EXPECT_FALSE(form.Visible());
+    EXPECT_FALSE(form.Modal());
+}
+
 TEST_F(ModalFormTest, AVisibleFormCannotBeShownModally) {
     form.Show();
     EXPECT_THROW(form.ShowModal(), Exception);
