@@ -1289,24 +1289,26 @@ void Win32Backend::SetCursor(int cursor) {
                              MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
 }
 
+// The windows a modal form disables: every other visible, enabled one of the thread.
+struct ModalWalk {
+    HWND self;
+    std::vector<HWND> disabled;
+};
+
+BOOL CALLBACK DisableForModal(HWND hwnd, LPARAM data) {
+    auto* walk = reinterpret_cast<ModalWalk*>(data);
+    if (hwnd != walk->self && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
+        EnableWindow(hwnd, FALSE);
+        walk->disabled.push_back(hwnd);
+    }
+    return TRUE;
+}
+
 void Win32Backend::BeginModal(Form& form) {
     // Every other window of the program stops taking input while the form is up.
-    struct Walk {
-        HWND self;
-        std::vector<HWND> disabled;
-    } walk{nullptr, {}};
+    ModalWalk walk{nullptr, {}};
     if (auto* peer = dynamic_cast<WinPeer*>(form.GetPeer())) walk.self = peer->Hwnd();
-    EnumThreadWindows(
-        thread_,
-        [](HWND hwnd, LPARAM data) -> BOOL {
-            auto* w = reinterpret_cast<Walk*>(data);
-            if (hwnd != w->self && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
-                EnableWindow(hwnd, FALSE);
-                w->disabled.push_back(hwnd);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&walk));
+    EnumThreadWindows(thread_, &DisableForModal, reinterpret_cast<LPARAM>(&walk));
     disabledByModal_.push_back(std::move(walk.disabled));
 }
 
