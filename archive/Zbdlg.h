@@ -116,7 +116,7 @@ struct ZipDialogLayout {
     std::vector<ZipDialogButton> buttons;
 };
 
-// The modal result a button answers with, and its caption's message number.
+// The modal result a button answers with (its caption is message kMsgButtonBase + ordinal).
 int ZipDialogModalResult(TMsgDlgBtn button);
 
 // Lays the dialog out from measured facts. Lengths in dialog units become pixels by the
