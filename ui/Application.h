@@ -45,6 +45,31 @@ public:
                            unsigned flags) = 0;
     // Shows `cursor` (kCr*) over every window of the program.
     virtual void SetCursor(int cursor) { (void)cursor; }
+
+    // Modal showing (Form::ShowModal): BeginModal runs just before the form is shown (the
+    // program's other windows stop taking input), EndModal once the modal loop has ended,
+    // before the form is hidden. A backend that answers modal forms itself (headless) sets the
+    // form's modal result in BeginModal.
+    virtual void BeginModal(Form& form) = 0;
+    virtual void EndModal(Form& form) = 0;
+    // The system's sound for a message box with that icon (kMbIcon*).
+    virtual void MessageSound(unsigned icon) = 0;
+
+    // Facts for forms that lay themselves out.
+    // The font the system gives message boxes.
+    virtual Font MessageFont() = 0;
+    // The size of `text` in `font`. With `wrapWidth` 0: on one line, where with `prefix` an '&'
+    // marks the next character as an accelerator ("&&" is one '&'). Otherwise broken into
+    // lines at spaces to fit `wrapWidth` (a longer word stands alone), tabs expanded, no
+    // accelerators; the width is that of the widest line.
+    virtual Size MeasureText(const Font& font, const std::u16string& text, int wrapWidth,
+                             bool prefix) = 0;
+    // The primary screen's size.
+    virtual Size ScreenSize() = 0;
+    // What the window frame adds to the client area of `form` (its border style and icons).
+    virtual Size FrameSize(const Form& form) = 0;
+    // The height an edit field takes for its font.
+    virtual int EditHeight(const Font& font) = 0;
 };
 
 // The backend of the platform the program is built for (Win32 or FLTK).

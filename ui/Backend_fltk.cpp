@@ -201,6 +201,9 @@ class LabelBox : public Fl_Box {
 public:
     LabelBox() : Fl_Box(0, 0, 0, 0) {}
 
+    // Breaks the text into lines at the box's width.
+    bool wrap = false;
+
     void draw() override {
         // Filled here rather than by draw_box(): FLTK tints a disabled widget's box grey, and
         // Windows keeps a disabled label on its own colour.
@@ -212,7 +215,8 @@ public:
         if (!text || !*text) return;
         fl_push_clip(x(), y(), w(), h());
         fl_font(labelfont(), labelsize());
-        const Fl_Align a = FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE;
+        const Fl_Align a =
+            FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE | (wrap ? FL_ALIGN_WRAP : 0);
         if (active_r()) {
             fl_color(labelcolor());
         } else {
@@ -389,6 +393,40 @@ private:
     }
 };
 
+// Draws a 32-pixel system icon at (x, y) as Windows shows them in message boxes: a yellow
+// triangle with an exclamation mark, a red disc with a cross, a blue disc with an "i" or a
+// question mark.
+void DrawSystemIcon(unsigned icon, int x, int y) {
+    constexpr int kSize = 32;
+    const bool warning = icon == kMbIconWarning;
+    if (warning) {
+        fl_color(fl_rgb_color(252, 225, 0));
+        fl_polygon(x + 16, y + 1, x + 31, y + 29, x + 1, y + 29);
+        fl_color(fl_rgb_color(160, 130, 0));
+        fl_loop(x + 16, y + 1, x + 31, y + 29, x + 1, y + 29);
+    } else {
+        const Fl_Color disc =
+            icon == kMbIconError ? fl_rgb_color(232, 17, 35) : fl_rgb_color(0, 120, 215);
+        fl_color(disc);
+        fl_pie(x, y, kSize, kSize, 0, 360);
+        fl_color(fl_darker(disc));
+        fl_arc(x, y, kSize, kSize, 0, 360);
+    }
+    if (icon == kMbIconError) {
+        fl_color(FL_WHITE);
+        fl_line_style(FL_SOLID | FL_CAP_ROUND, 3);
+        fl_line(x + 10, y + 10, x + 21, y + 21);
+        fl_line(x + 21, y + 10, x + 10, y + 21);
+        fl_line_style(0);
+        return;
+    }
+    const char* mark = warning ? "!" : icon == kMbIconQuestion ? "?" : "i";
+    fl_color(warning ? FL_BLACK : FL_WHITE);
+    fl_font(FL_HELVETICA_BOLD, warning ? 20 : 22);
+    fl_draw(mark, x, y + (warning ? 5 : 0), kSize, kSize - (warning ? 3 : 0), FL_ALIGN_CENTER,
+            nullptr, 0);
+}
+
 // A picture at its natural size from the top-left corner, clipped to the control. It has no
 // background: a PNG's transparent pixels show the parent.
 class PictureWidget : public Fl_Widget {
@@ -399,8 +437,15 @@ public:
     }
 
     std::unique_ptr<Fl_PNG_Image> picture;
+    unsigned icon = 0;  // a system icon (kMbIcon*) instead of the picture
 
     void draw() override {
+        if (icon != 0) {
+            fl_push_clip(x(), y(), w(), h());
+            DrawSystemIcon(icon, x(), y());
+            fl_pop_clip();
+            return;
+        }
         if (!picture || picture->fail() || picture->w() <= 0 || picture->h() <= 0) return;
         fl_push_clip(x(), y(), w(), h());
         picture->draw(x(), y());
@@ -549,6 +594,8 @@ protected:
 
 class FormPeer : public WidgetPeer {
 public:
+    Fl_Double_Window* Window() const { return window_; }
+
     explicit FormPeer(Form& form)
         : WidgetPeer(form, MakeWidget<Fl_Double_Window>(std::max(1, form.ClientWidth()),
                                                         std::max(1, form.ClientHeight()))),
@@ -582,6 +629,10 @@ protected:
         Place();
         window_->show();
         ApplyDecorations();
+        if (Application::Instance().ScreenCursor() == kCrHourGlass) window_->cursor(FL_CURSOR_WAIT);
+        // The form's active control takes the focus first; otherwise FLTK's choice stands.
+        if (Control* active = form_.ActiveControl())
+            if (Peer* peer = active->GetPeer()) peer->SetFocus();
     }
 
     void Place() override {
@@ -610,9 +661,17 @@ private:
     // The window manager's close request (and Escape, which FLTK routes to the same callback)
     // closes the form only when its title bar has a system menu; without one there is no close
     // box, and the form's own button is the way out.
+    // Escape presses the form's cancel button, when it has one that can be used.
     static void OnCloseRequest(Fl_Widget* w, void*) {
         auto* form = static_cast<Form*>(BoundControl(w));
-        if (!form || Fl::event() != FL_CLOSE || !form->HasSystemMenu()) return;
+        if (!form) return;
+        if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) {
+            Button* cancel = form->CancelButton();
+            if (cancel && cancel->Visible() && cancel->Enabled())
+                Guarded([cancel] { cancel->UserClicked(); });
+            return;
+        }
+        if (Fl::event() != FL_CLOSE || !form->HasSystemMenu()) return;
         Guarded([form] { form->Close(); });
     }
 
@@ -655,6 +714,7 @@ class LabelPeer : public WidgetPeer {
 public:
     explicit LabelPeer(Label& label) : WidgetPeer(label, MakeWidget<LabelBox>()), label_(label) {
         widget_->align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
+        static_cast<LabelBox*>(widget_)->wrap = label.WordWrap();
     }
 
 protected:
@@ -700,6 +760,9 @@ public:
         input->when(FL_WHEN_CHANGED);
         input->callback(&EditPeer::OnEdited);
         input->selection_color(SystemColor(kColorHighlight));
+        // FLTK shows its own character ('*') for each one typed into a secret field.
+        if (edit.PasswordChar() != 0) input->type(FL_SECRET_INPUT);
+        if (edit.MaxLength() > 0) input->maximum_size(edit.MaxLength());
     }
 
 protected:
@@ -839,6 +902,7 @@ public:
 protected:
     void ApplyValue() override {
         auto* w = static_cast<PictureWidget*>(widget_);
+        w->icon = image_.SystemIcon();
         w->picture.reset();
         const std::vector<uint8_t>& data = image_.PictureData();
         if (data.empty()) return;
@@ -920,6 +984,79 @@ public:
     void ProcessMessages() override { Fl::check(); }
 
     void Wake() override { Fl::awake(); }
+
+    void SetCursor(int cursor) override {
+        const Fl_Cursor c = cursor == kCrHourGlass ? FL_CURSOR_WAIT : FL_CURSOR_DEFAULT;
+        for (Fl_Window* w = Fl::first_window(); w; w = Fl::next_window(w)) w->cursor(c);
+        Fl::flush();
+    }
+
+    // FLTK's modal window takes all input of the program while it is shown.
+    void BeginModal(Form& form) override {
+        if (auto* peer = dynamic_cast<FormPeer*>(form.GetPeer())) peer->Window()->set_modal();
+    }
+    void EndModal(Form& form) override {
+        if (auto* peer = dynamic_cast<FormPeer*>(form.GetPeer())) peer->Window()->set_non_modal();
+    }
+
+    void MessageSound(unsigned icon) override {
+        switch (icon) {
+            case kMbIconError:
+                fl_beep(FL_BEEP_ERROR);
+                break;
+            case kMbIconQuestion:
+                fl_beep(FL_BEEP_QUESTION);
+                break;
+            case kMbIconInformation:
+                fl_beep(FL_BEEP_MESSAGE);
+                break;
+            default:
+                fl_beep(FL_BEEP_NOTIFICATION);
+                break;
+        }
+    }
+
+    // Windows' message font is Segoe UI of 12 pixels; here it becomes the sans face.
+    Font MessageFont() override {
+        Font f;
+        f.name = "Segoe UI";
+        f.height = -12;
+        return f;
+    }
+
+    Size MeasureText(const Font& font, const std::u16string& text, int wrapWidth,
+                     bool prefix) override {
+        std::string utf8 = platform::Utf16ToUtf8(text);
+        if (prefix && wrapWidth <= 0) {
+            // The '&' that marks an accelerator takes no room ("&&" stands for one '&').
+            std::string plain;
+            for (size_t i = 0; i < utf8.size(); ++i) {
+                if (utf8[i] == '&' && i + 1 < utf8.size()) ++i;
+                plain.push_back(utf8[i]);
+            }
+            utf8 = plain;
+        }
+        fl_font(FaceOf(font), SizeOf(font));
+        int w = wrapWidth > 0 ? wrapWidth : 0, h = 0;
+        fl_measure(utf8.c_str(), w, h, 0);
+        if (h == 0) h = fl_height();
+        return {w, h};
+    }
+
+    Size ScreenSize() override {
+        int x, y, w, h;
+        Fl::screen_xywh(x, y, w, h, 0);
+        return {w, h};
+    }
+
+    // The window manager draws the frame around the client area, where FLTK places it.
+    Size FrameSize(const Form&) override { return {0, 0}; }
+
+    // One line of text and the field's sunken border, as Windows sizes an edit field.
+    int EditHeight(const Font& font) override {
+        fl_font(FaceOf(font), SizeOf(font));
+        return fl_height() + 8;
+    }
 
     int ShowMessageBox(Form* owner, const std::u16string& text, const std::u16string& caption,
                        unsigned flags) override {

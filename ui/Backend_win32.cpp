@@ -248,8 +248,20 @@ class Win32Backend : public Backend {
     void Wake() override;
     int ShowMessageBox(Form* owner, const std::u16string& text, const std::u16string& caption,
                        unsigned flags) override;
+    void SetCursor(int cursor) override;
+    void BeginModal(Form& form) override;
+    void EndModal(Form& form) override;
+    void MessageSound(unsigned icon) override;
+    Font MessageFont() override;
+    Size MeasureText(const Font& font, const std::u16string& text, int wrapWidth,
+                     bool prefix) override;
+    Size ScreenSize() override;
+    Size FrameSize(const Form& form) override;
+    int EditHeight(const Font& font) override;
 
     HINSTANCE Module() const { return module_; }
+    // The cursor shown over the program's windows (kCr*).
+    int Cursor() const { return cursor_; }
     // Fonts and brushes live as long as the backend: controls keep using them.
     HFONT FontFor(const Font& font);
     HBRUSH BrushFor(COLORREF color);
@@ -268,6 +280,9 @@ class Win32Backend : public Backend {
 
     HINSTANCE module_;
     DWORD thread_;
+    int cursor_ = kCrDefault;
+    // The windows each modal form in progress disabled, innermost last.
+    std::vector<std::vector<HWND>> disabledByModal_;
     int nextId_ = kFirstControlId;
     bool arrowKey_ = false;
     std::vector<const wchar_t*> classes_;
@@ -306,6 +321,14 @@ class ContainerPeer : public WinPeer {
                 FillSolid(reinterpret_cast<HDC>(wp), r, Background());
                 return 1;
             }
+            case WM_SETCURSOR:
+                // The program's screen cursor, over the container and every control in it (a
+                // control asks its parent first).
+                if (backend_.Cursor() == kCrHourGlass && LOWORD(lp) == HTCLIENT) {
+                    ::SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+                    return TRUE;
+                }
+                break;
             case WM_PRINTCLIENT: {
                 // Themed controls ask their parent for the background beneath them this way.
                 HDC dc = reinterpret_cast<HDC>(wp);
@@ -505,6 +528,42 @@ void WinPeer::Changed(Prop what) {
 
 // ---- FormPeer --------------------------------------------------------------------------------
 
+// The window styles of a form: its border style and title-bar buttons.
+DWORD FormStyle(const Form& form) {
+    DWORD style = WS_CLIPCHILDREN;
+    bool caption = true;
+    switch (form.GetBorderStyle()) {
+        case BorderStyle::None:
+            style |= WS_POPUP;
+            caption = false;
+            break;
+        case BorderStyle::Single:
+            style |= WS_OVERLAPPED | WS_CAPTION;
+            break;
+        case BorderStyle::Sizeable:
+            style |= WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME;
+            break;
+        case BorderStyle::Dialog:
+            style |= WS_POPUP | WS_CAPTION;
+            break;
+    }
+    // The title-bar buttons hang on the system menu: without it there are none at all.
+    if (caption && form.HasSystemMenu()) {
+        style |= WS_SYSMENU;
+        if (form.GetBorderStyle() != BorderStyle::Dialog) {
+            if (form.HasMinimizeBox()) style |= WS_MINIMIZEBOX;
+            if (form.HasMaximizeBox()) style |= WS_MAXIMIZEBOX;
+        }
+    }
+    return style;
+}
+
+DWORD FormExStyle(const Form& form) {
+    DWORD exStyle = WS_EX_CONTROLPARENT;
+    if (form.GetBorderStyle() == BorderStyle::Dialog) exStyle |= WS_EX_DLGMODALFRAME;
+    return exStyle;
+}
+
 FormPeer::FormPeer(Win32Backend& backend, Form& form) : ContainerPeer(backend, form), form_(form) {
     const DWORD style = Style(), exStyle = ExStyle();
     RECT r{0, 0, form.ClientWidth(), form.ClientHeight()};
@@ -525,38 +584,11 @@ FormPeer::FormPeer(Win32Backend& backend, Form& form) : ContainerPeer(backend, f
 }
 
 DWORD FormPeer::Style() const {
-    DWORD style = WS_CLIPCHILDREN;
-    bool caption = true;
-    switch (form_.GetBorderStyle()) {
-        case BorderStyle::None:
-            style |= WS_POPUP;
-            caption = false;
-            break;
-        case BorderStyle::Single:
-            style |= WS_OVERLAPPED | WS_CAPTION;
-            break;
-        case BorderStyle::Sizeable:
-            style |= WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME;
-            break;
-        case BorderStyle::Dialog:
-            style |= WS_POPUP | WS_CAPTION;
-            break;
-    }
-    // The title-bar buttons hang on the system menu: without it there are none at all.
-    if (caption && form_.HasSystemMenu()) {
-        style |= WS_SYSMENU;
-        if (form_.GetBorderStyle() != BorderStyle::Dialog) {
-            if (form_.HasMinimizeBox()) style |= WS_MINIMIZEBOX;
-            if (form_.HasMaximizeBox()) style |= WS_MAXIMIZEBOX;
-        }
-    }
-    return style;
+    return FormStyle(form_);
 }
 
 DWORD FormPeer::ExStyle() const {
-    DWORD exStyle = WS_EX_CONTROLPARENT;
-    if (form_.GetBorderStyle() == BorderStyle::Dialog) exStyle |= WS_EX_DLGMODALFRAME;
-    return exStyle;
+    return FormExStyle(form_);
 }
 
 void FormPeer::Changed(Prop what) {
@@ -617,6 +649,18 @@ LRESULT FormPeer::Message(UINT msg, WPARAM wp, LPARAM lp) {
                 IsWindowEnabled(defaultButton_))
                 return MAKELRESULT(GetDlgCtrlID(defaultButton_), DC_HASDEFID);
             return 0;
+        case WM_COMMAND:
+            // Escape: the dialog manager sends IDCANCEL, naming no control of ours (their
+            // identifiers start above it). The form's cancel button answers it.
+            if (LOWORD(wp) == IDCANCEL && !PeerOf(reinterpret_cast<HWND>(lp))) {
+                Button* cancel = form_.CancelButton();
+                auto* peer = cancel ? dynamic_cast<WinPeer*>(cancel->GetPeer()) : nullptr;
+                if (peer && peer->Hwnd() && IsWindowVisible(peer->Hwnd()) &&
+                    IsWindowEnabled(peer->Hwnd()))
+                    cancel->UserClicked();
+                return 0;
+            }
+            break;
         case WM_NEXTDLGCTL: {
             HWND target = LOWORD(lp) ? reinterpret_cast<HWND>(wp)
                                      : GetNextDlgTabItem(hwnd_, GetFocus(), wp ? TRUE : FALSE);
@@ -636,6 +680,12 @@ void FormPeer::RestoreFocus() {
     if (focused_ && IsWindow(focused_) && IsChild(hwnd_, focused_) && IsWindowVisible(focused_) &&
         IsWindowEnabled(focused_))
         target = focused_;
+    // The first time, the form's active control, if it can take the focus.
+    if (!target && !focusedOnce_)
+        if (Control* active = form_.ActiveControl())
+            if (auto* peer = dynamic_cast<WinPeer*>(active->GetPeer()))
+                if (peer->Hwnd() && IsWindowVisible(peer->Hwnd()) && IsWindowEnabled(peer->Hwnd()))
+                    target = peer->Hwnd();
     if (!target) target = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
     if (!target || !IsChild(hwnd_, target)) return;
     if (!focusedOnce_) {
@@ -739,8 +789,13 @@ class PanelPeer : public ContainerPeer {
 class LabelPeer : public WinPeer {
   public:
     LabelPeer(Win32Backend& backend, Label& label) : WinPeer(backend, label), label_(label) {
-        // No word wrap: a label shows its text on the lines it has, as wide as they are.
-        CreateChild(WC_STATICW, ChildStyle(false) | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY, 0);
+        // Without word wrap a label shows its text on the lines it has, as wide as they are.
+        // With it, the text breaks at the label's width and tabs expand (DT_WORDBREAK |
+        // DT_EXPANDTABS), as MeasureText measures it.
+        CreateChild(WC_STATICW,
+                    ChildStyle(false) | (label.WordWrap() ? SS_LEFT : SS_LEFTNOWORDWRAP) |
+                        SS_NOPREFIX | SS_NOTIFY,
+                    0);
         FitToText();
     }
 
@@ -791,7 +846,14 @@ class LabelPeer : public WinPeer {
 class EditPeer : public WinPeer {
   public:
     EditPeer(Win32Backend& backend, Edit& edit) : WinPeer(backend, edit), edit_(edit) {
-        CreateChild(WC_EDITW, ChildStyle(true) | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
+        const bool masked = edit.PasswordChar() != 0;
+        CreateChild(WC_EDITW,
+                    ChildStyle(true) | ES_LEFT | ES_AUTOHSCROLL | (masked ? ES_PASSWORD : 0),
+                    WS_EX_CLIENTEDGE);
+        // The themed field would show dots; the model names the character.
+        if (masked) SendMessageW(hwnd_, EM_SETPASSWORDCHAR, edit.PasswordChar(), 0);
+        if (edit.MaxLength() > 0)
+            SendMessageW(hwnd_, EM_SETLIMITTEXT, static_cast<WPARAM>(edit.MaxLength()), 0);
     }
 
     void Changed(Prop what) override {
@@ -1023,6 +1085,10 @@ class ImagePeer : public PaintedPeer {
         RECT r;
         GetClientRect(hwnd_, &r);
         FillSolid(dc, r, Background());
+        if (HICON icon = SystemIcon()) {
+            DrawIconEx(dc, 0, 0, icon, 0, 0, 0, nullptr, DI_NORMAL | DI_DEFAULTSIZE);
+            return;
+        }
         if (!bitmap_) return;
         // The picture at its natural size from the top-left corner; the window clips it.
         HDC memory = CreateCompatibleDC(dc);
@@ -1035,6 +1101,28 @@ class ImagePeer : public PaintedPeer {
     }
 
   private:
+      // The system's shared icon the model names (nullptr for none).
+      HICON SystemIcon() const {
+          LPCWSTR id = nullptr;
+          switch (image_.SystemIcon()) {
+              case kMbIconError:
+                  id = reinterpret_cast<LPCWSTR>(IDI_HAND);
+                  break;
+              case kMbIconQuestion:
+                  id = reinterpret_cast<LPCWSTR>(IDI_QUESTION);
+                  break;
+              case kMbIconWarning:
+                  id = reinterpret_cast<LPCWSTR>(IDI_EXCLAMATION);
+                  break;
+              case kMbIconInformation:
+                  id = reinterpret_cast<LPCWSTR>(IDI_ASTERISK);
+                  break;
+              default:
+                  return nullptr;
+          }
+          return LoadIconW(nullptr, id);
+      }
+
     void Decode() {
         if (bitmap_) DeleteObject(bitmap_);
         bitmap_ = DecodePicture(image_.PictureData(), size_);
@@ -1184,6 +1272,118 @@ int Win32Backend::ShowMessageBox(Form* owner, const std::u16string& text,
     // Without an owner the box still keeps the user out of every window of the program.
     if (!hwnd && (flags & MB_MODEMASK) == 0) flags |= MB_TASKMODAL;
     return MessageBoxW(hwnd, W(text), W(caption), flags);
+}
+
+void Win32Backend::SetCursor(int cursor) {
+    cursor_ = cursor;
+    if (cursor == kCrHourGlass) {
+        ::SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+        return;
+    }
+    // Back to normal: the window under the mouse chooses its cursor again.
+    POINT p;
+    if (GetCursorPos(&p))
+        if (HWND hwnd = WindowFromPoint(p))
+            if (GetWindowThreadProcessId(hwnd, nullptr) == thread_)
+                SendMessageW(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd),
+                             MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+}
+
+// The windows a modal form disables: every other visible, enabled one of the thread.
+struct ModalWalk {
+    HWND self;
+    std::vector<HWND> disabled;
+};
+
+BOOL CALLBACK DisableForModal(HWND hwnd, LPARAM data) {
+    auto* walk = reinterpret_cast<ModalWalk*>(data);
+    if (hwnd != walk->self && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
+        EnableWindow(hwnd, FALSE);
+        walk->disabled.push_back(hwnd);
+    }
+    return TRUE;
+}
+
+void Win32Backend::BeginModal(Form& form) {
+    // Every other window of the program stops taking input while the form is up.
+    ModalWalk walk{nullptr, {}};
+    if (auto* peer = dynamic_cast<WinPeer*>(form.GetPeer())) walk.self = peer->Hwnd();
+    EnumThreadWindows(thread_, &DisableForModal, reinterpret_cast<LPARAM>(&walk));
+    disabledByModal_.push_back(std::move(walk.disabled));
+}
+
+void Win32Backend::EndModal(Form&) {
+    // Enabled again before the form hides, so that Windows activates one of them next.
+    if (disabledByModal_.empty()) return;
+    for (HWND hwnd : disabledByModal_.back())
+        if (IsWindow(hwnd)) EnableWindow(hwnd, TRUE);
+    disabledByModal_.pop_back();
+}
+
+void Win32Backend::MessageSound(unsigned icon) {
+    // The message box flags are the sound's own: MB_ICONHAND, MB_ICONQUESTION,
+    // MB_ICONEXCLAMATION, MB_ICONASTERISK.
+    MessageBeep(icon & MB_ICONMASK);
+}
+
+Font Win32Backend::MessageFont() {
+    Font font;
+    font.name = "Tahoma";
+    font.height = -11;
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+        font.name = platform::Utf16ToUtf8(
+            reinterpret_cast<const char16_t*>(metrics.lfMessageFont.lfFaceName));
+        font.height = static_cast<int>(metrics.lfMessageFont.lfHeight);
+        font.bold = metrics.lfMessageFont.lfWeight >= FW_BOLD;
+    }
+    return font;
+}
+
+Size Win32Backend::MeasureText(const Font& font, const std::u16string& text, int wrapWidth,
+                               bool prefix) {
+    HDC dc = GetDC(nullptr);
+    if (!dc) return {};
+    HGDIOBJ old = SelectObject(dc, FontFor(font));
+    Size size;
+    const int length = static_cast<int>(text.size());
+    if (wrapWidth <= 0 && !prefix) {
+        SIZE extent{0, 0};
+        if (GetTextExtentPoint32W(dc, W(text), length, &extent)) size = {extent.cx, extent.cy};
+    } else {
+        RECT r{0, 0, wrapWidth > 0 ? wrapWidth : 0, 0};
+        const UINT format = wrapWidth > 0
+                                ? DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX
+                                : DT_CALCRECT | DT_LEFT | DT_SINGLELINE;
+        DrawTextW(dc, W(text), length, &r, format);
+        size = {r.right - r.left, r.bottom - r.top};
+    }
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return size;
+}
+
+Size Win32Backend::ScreenSize() {
+    return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+Size Win32Backend::FrameSize(const Form& form) {
+    RECT r{0, 0, 0, 0};
+    AdjustWindowRectEx(&r, FormStyle(form), FALSE, FormExStyle(form));
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+int Win32Backend::EditHeight(const Font& font) {
+    // A sunken field: the text's height and the border around it, as the framework sizes it.
+    HDC dc = GetDC(nullptr);
+    if (!dc) return 0;
+    HGDIOBJ old = SelectObject(dc, FontFor(font));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return static_cast<int>(metrics.tmHeight) + 8 * GetSystemMetrics(SM_CYBORDER);
 }
 
 }  // namespace

@@ -112,6 +112,18 @@ void Control::SetCaption(const std::u16string& text) {
     Notify(Prop::Caption);
 }
 
+void Control::SetFont(const Font& font) {
+    ownFont_ = true;
+    InheritFont(font);
+}
+
+void Control::InheritFont(const Font& font) {
+    font_ = font;
+    Notify(Prop::Font);
+    for (Control* c : children_)
+        if (!c->ownFont_) c->InheritFont(font);
+}
+
 void Control::SetColor(Color c) {
     color_ = c;
     ownColor_ = true;
@@ -131,6 +143,11 @@ void Control::Fire(const NotifyEvent& handler) {
 void Control::UserClicked() {
     if (!enabled_) return;
     if (auto* radio = dynamic_cast<RadioButton*>(this)) radio->SetChecked(true);
+    if (auto* button = dynamic_cast<Button*>(this); button && button->ModalResult() != 0) {
+        Control* c = parent_;
+        while (c && c->kind_ != ControlKind::Form) c = c->parent_;
+        if (c) static_cast<Form*>(c)->SetModalResult(button->ModalResult());
+    }
     Fire(OnClick);
 }
 
@@ -203,6 +220,13 @@ void Label::SetProperty(const std::string& prop, const PropValue& v, const Handl
 
 Edit::Edit(Component* owner, std::string name) : Control(owner, std::move(name), ControlKind::Edit) {
     color_ = Color::System(kColorWindow);
+}
+
+void Edit::SetText(const std::u16string& t) {
+    if (maxLength_ > 0 && t.size() > static_cast<size_t>(maxLength_))
+        SetCaption(t.substr(0, static_cast<size_t>(maxLength_)));
+    else
+        SetCaption(t);
 }
 
 Button::Button(Component* owner, std::string name)
@@ -311,6 +335,11 @@ void Panel::SetProperty(const std::string& prop, const PropValue& v, const Handl
     } else {
         Control::SetProperty(prop, v, handlers);
     }
+}
+
+void Image::SetSystemIcon(unsigned icon) {
+    systemIcon_ = icon;
+    Notify(Prop::Picture);
 }
 
 void Image::SetProperty(const std::string& prop, const PropValue& v, const HandlerTable& handlers) {

@@ -44,6 +44,13 @@ struct Font {
     int PixelHeight() const { return height < 0 ? -height : height; }
 };
 
+// A width and a height in pixels.
+struct Size {
+    int width = 0;
+    int height = 0;
+    bool operator==(const Size& o) const { return width == o.width && height == o.height; }
+};
+
 enum class ControlKind { Form, Label, Edit, Button, RadioButton, ProgressBar, Bevel, Panel, Image };
 
 // What changed, for the peer.
@@ -88,10 +95,15 @@ public:
     void SetCaption(const std::u16string& text);
 
     const Font& GetFont() const { return font_; }
+    // Gives the control a font of its own; children that have none of their own take it too.
+    void SetFont(const Font& font);
     Color GetColor() const { return color_; }
     void SetColor(Color c);
     int TabOrder() const { return tabOrder_; }
     bool TabStop() const { return tabStop_; }
+    // Tab order and tab stop are read when the window is created: set them before.
+    void SetTabOrder(int order) { tabOrder_ = order; }
+    void SetTabStop(bool stop) { tabStop_ = stop; }
 
     NotifyEvent OnClick;
     NotifyEvent OnExit;
@@ -111,6 +123,7 @@ public:
                      const HandlerTable& handlers) override;
 
 protected:
+    void InheritFont(const Font& font);
     void Notify(Prop what) {
         if (peer_) peer_->Changed(what);
     }
@@ -140,31 +153,59 @@ public:
     Label(Component* owner, std::string name) : Control(owner, std::move(name), ControlKind::Label) {}
     bool AutoSize() const { return autoSize_; }
     bool Transparent() const { return transparent_; }
+    // A word-wrapping label breaks its text into lines at its width (and expands tabs); it
+    // does not size itself. Both are read when the window is created: set them before.
+    bool WordWrap() const { return wordWrap_; }
+    void SetWordWrap(bool wrap) { wordWrap_ = wrap; }
+    void SetAutoSize(bool autoSize) { autoSize_ = autoSize; }
     void SetProperty(const std::string& prop, const PropValue& value,
                      const HandlerTable& handlers) override;
 
 private:
     bool autoSize_ = true;
     bool transparent_ = false;
+    bool wordWrap_ = false;
 };
 
 class Edit : public Control {
 public:
     Edit(Component* owner, std::string name);
     const std::u16string& Text() const { return caption_; }
-    void SetText(const std::u16string& t) { SetCaption(t); }
+    // A text longer than the maximum length is cut to it.
+    void SetText(const std::u16string& t);
+    // The character shown for each character typed (0: the text itself), and the most
+    // characters the field takes (0: no limit). Read when the window is created: set them
+    // before.
+    char16_t PasswordChar() const { return passwordChar_; }
+    void SetPasswordChar(char16_t c) { passwordChar_ = c; }
+    int MaxLength() const { return maxLength_; }
+    void SetMaxLength(int length) { maxLength_ = length < 0 ? 0 : length; }
+
+private:
+    char16_t passwordChar_ = 0;
+    int maxLength_ = 0;
 };
 
 class Button : public Control {
 public:
     Button(Component* owner, std::string name);
+    // Enter presses the default button, Escape the cancel button. Read when the window is
+    // created: set them before.
     bool IsDefault() const { return default_; }
+    void SetDefault(bool d) { default_ = d; }
+    bool IsCancel() const { return cancel_; }
+    void SetCancel(bool c) { cancel_ = c; }
+    // A click gives the button's form this modal result (0: none), which ends a modal showing.
+    int ModalResult() const { return modalResult_; }
+    void SetModalResult(int result) { modalResult_ = result; }
     void Click() { UserClicked(); }
     void SetProperty(const std::string& prop, const PropValue& value,
                      const HandlerTable& handlers) override;
 
 private:
     bool default_ = false;
+    bool cancel_ = false;
+    int modalResult_ = 0;
 };
 
 class RadioButton : public Control {
@@ -230,11 +271,17 @@ public:
     // The picture as stored in the description (PNG bytes); drawn at its natural size from the
     // top-left corner, clipped to the control.
     const std::vector<uint8_t>& PictureData() const { return picture_; }
+    // A system icon instead of a picture, named by its message box flag (kMbIconError,
+    // kMbIconQuestion, kMbIconWarning, kMbIconInformation); 0 for none. Drawn at the system's
+    // icon size from the top-left corner.
+    unsigned SystemIcon() const { return systemIcon_; }
+    void SetSystemIcon(unsigned icon);
     void SetProperty(const std::string& prop, const PropValue& value,
                      const HandlerTable& handlers) override;
 
 private:
     std::vector<uint8_t> picture_;
+    unsigned systemIcon_ = 0;
 };
 
 // Registers the standard control classes under their description names.

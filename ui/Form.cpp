@@ -130,6 +130,71 @@ void Form::Create() {
     CreatePeers(*this);
 }
 
+void Form::BuildWindow() {
+    if (GetPeer()) return;
+    if (OnCreate) OnCreate(*this);
+    ApplyAlignment(*this);
+    CreatePeers(*this);
+}
+
+namespace {
+
+Button* FindButton(const std::vector<std::unique_ptr<Component>>& components,
+                   bool (Button::*mark)() const) {
+    for (const auto& c : components)
+        if (auto* button = dynamic_cast<Button*>(c.get()))
+            if ((button->*mark)()) return button;
+    return nullptr;
+}
+
+}  // namespace
+
+Button* Form::DefaultButton() const {
+    return FindButton(components_, &Button::IsDefault);
+}
+
+Button* Form::CancelButton() const {
+    return FindButton(components_, &Button::IsCancel);
+}
+
+int Form::ShowModal() {
+    if (destroyed_ || modal_ || Visible()) throw Exception("Cannot make a visible window modal");
+    Application& app = Application::Instance();
+    Backend& backend = app.GetBackend();
+    if (!GetPeer()) BuildWindow();
+    modal_ = true;
+    modalResult_ = 0;
+    backend.BeginModal(*this);
+    // However the showing ends (a close handler may throw), the other windows take input again
+    // and the form is hidden.
+    struct End {
+        Form& form;
+        Backend& backend;
+        ~End() {
+            form.modal_ = false;
+            backend.EndModal(form);
+            form.Hide();
+        }
+    } end{*this, backend};
+    Show();
+    while (true) {
+        // A program that is ending cancels its modal forms.
+        if (app.Terminated() && modalResult_ == 0) modalResult_ = kIdCancel;
+        if (modalResult_ != 0) {
+            // The close handler may keep the form open (None); a form shown modally is only
+            // hidden, whatever the handler says: whoever showed it frees it.
+            Application::HandlerScope running;
+            CloseAction action = CloseAction::Hide;
+            if (OnClose) OnClose(*this, action);
+            if (action != CloseAction::None || app.Terminated()) break;
+            modalResult_ = 0;
+        }
+        backend.WaitForEvents();
+        app.FreeReleased();
+    }
+    return modalResult_;
+}
+
 void Form::ApplyAlignment(Control& parent) {
     // Panels docked to the top edge stack downwards across the parent's full width.
     int top = 0;
@@ -155,6 +220,11 @@ void Form::DestroyPeers(Control& c) {
 
 void Form::Close() {
     if (destroyed_) return;
+    // A modal form closes with the cancel result; its modal loop runs the close handler.
+    if (modal_) {
+        modalResult_ = kIdCancel;
+        return;
+    }
     // A main form closes with Free by default, any other with Hide.
     Application::HandlerScope running;
     CloseAction action = Application::Instance().MainForm() == this ? CloseAction::Free : CloseAction::Hide;

@@ -1,5 +1,6 @@
 // Forms: top-level windows built from a form description embedded in the program as a raw
-// data resource named after the form's class (upper case, e.g. "TUUPD").
+// data resource named after the form's class (upper case, e.g. "TUUPD"), or built in code
+// (AddControl, then BuildWindow).
 #pragma once
 
 #include <memory>
@@ -33,6 +34,42 @@ public:
 
     // Loads the description, runs OnCreate and creates the window. Called by the application.
     void Create();
+
+    // Building in code: the form's frame, size and place, then its controls, then the window.
+    void SetBorderStyle(BorderStyle style) { borderStyle_ = style; }
+    void SetBorderIcons(bool systemMenu, bool minimize, bool maximize) {
+        systemMenu_ = systemMenu, minimizeBox_ = minimize, maximizeBox_ = maximize;
+    }
+    void SetPosition(FormPosition position) { position_ = position; }
+    // For a designed position, Left and Top are those of the window's outer frame.
+    void SetClientSize(int width, int height) { SetBounds(left_, top_, width, height); }
+    // A new control of type T owned by the form, inside `parent` (the form when null).
+    template <class T>
+    T* AddControl(const std::string& name, Control* parent = nullptr) {
+        auto control = std::make_unique<T>(this, name);
+        T* raw = control.get();
+        components_.push_back(std::move(control));
+        raw->SetParent(parent ? parent : this);
+        return raw;
+    }
+    // Runs OnCreate and creates the window of a form built in code.
+    void BuildWindow();
+
+    // The control that has the focus when the form is first shown (null: the first in tab
+    // order).
+    Control* ActiveControl() const { return activeControl_; }
+    void SetActiveControl(Control* control) { activeControl_ = control; }
+    // The buttons that Enter and Escape press (null when there is none).
+    Button* DefaultButton() const;
+    Button* CancelButton() const;
+
+    // Shows the form modally: the program's other windows take no input until a button with a
+    // modal result is clicked, or the form is closed (modal result 2, cancel). Returns the
+    // modal result; the form is hidden again, not freed.
+    int ShowModal();
+    bool Modal() const { return modal_; }
+    int ModalResult() const { return modalResult_; }
+    void SetModalResult(int result) { modalResult_ = result; }
     // Asks the form to close: OnClose may change the action; Free destroys the form once the
     // running handler has returned; closing the main form ends the program.
     void Close();
@@ -74,6 +111,9 @@ private:
     bool systemMenu_ = true, minimizeBox_ = true, maximizeBox_ = true;
     FormPosition position_ = FormPosition::Designed;
     bool destroyed_ = false;
+    Control* activeControl_ = nullptr;
+    bool modal_ = false;
+    int modalResult_ = 0;
 };
 
 }  // namespace ui
