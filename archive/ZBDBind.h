@@ -6,11 +6,12 @@
 #include <string>
 
 #include "archive/ZBCore.h"
+#include "engine/DelZip179.h"
 
 namespace archive {
 
 // The engine module's file name.
-inline const char* const kEngineFileName = "DelZip179.dll";
+inline const char* const kEngineFileName = DZ_MODULE_NAME;
 
 // Why the engine module is held loaded (a set of bits).
 enum : uint32_t {

@@ -1,0 +1,186 @@
+/* The contract between the archive component and its extraction engine module DelZip179.dll:
+ * the six exports, the command record handed to DZ_UnzExec, the file-specification entries it
+ * points to, and the callback record the engine passes back for every progress step, message,
+ * question and request.
+ *
+ * The records are little-endian wire formats. Fields are fixed-width integers and pointers in
+ * this order, so on 32-bit targets every offset is the one noted beside it (checked below); on
+ * 64-bit targets the pointers widen and the fields after them move. */
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define DZ_CALL __stdcall
+#else
+#define DZ_CALL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The engine's interface version that the component accepts, and the one it writes into every
+ * command. */
+enum { DZ_MIN_VERSION = 179, DZ_MAX_VERSION = 300 };
+
+/* The module's file name and the names of its exports. */
+#define DZ_MODULE_NAME "DelZip179.dll"
+
+typedef struct CallbackRecord CallbackRecord;
+
+/* The component's callback: the command's caller value and the engine's record. Returns
+ * DZ_CB_CONTINUE, DZ_CB_CANCEL or DZ_CB_HANDLER_FAILED; on the last two the command stops. */
+typedef int32_t(DZ_CALL* DZ_Callback)(void* caller, CallbackRecord* record);
+
+enum {
+    DZ_CB_CONTINUE = 0,
+    DZ_CB_CANCEL = 1,
+    DZ_CB_HANDLER_FAILED = 10106,
+};
+
+/* One entry name or wildcard specification to extract (32 bytes on 32-bit targets). */
+typedef struct FileSpecEntry {
+    const char* FileSpec; /* 0x00: zero-terminated text */
+    uint8_t Reserved[28]; /* 0x04: zero */
+} FileSpecEntry;
+
+/* The command of one DZ_UnzExec call (152 bytes on 32-bit targets). The component zero-fills
+ * it before setting it up. */
+typedef struct UnzipCommand {
+    void* ParentWindow;       /* 0x00: the program's window; 0 when unattended */
+    void* Caller;             /* 0x04: handed back as the callback's first argument */
+    int32_t Version;          /* 0x08: DZ_MIN_VERSION */
+    DZ_Callback Callback;     /* 0x0C */
+    int32_t Trace;            /* 0x10: 1 for trace messages */
+    int32_t CodePage;         /* 0x14: name conversion: 0 auto, 1 none, 2 OEM */
+    int32_t Reserved18;       /* 0x18 */
+    const char* Password;     /* 0x1C: zero-terminated, at most 81 characters; may be null */
+    int32_t TestOnly;         /* 0x20: 1: check the entries, write nothing */
+    int32_t Reserved24;       /* 0x24 */
+    int32_t Reserved28;       /* 0x28 */
+    int32_t Fixed2C;          /* 0x2C: 1 */
+    int32_t Verbose;          /* 0x30: 1 for informational messages */
+    int32_t Update;           /* 0x34: 1: replace only older files, add missing ones */
+    int32_t Freshen;          /* 0x38: 1: replace only older existing files */
+    int32_t DirNames;         /* 0x3C: 1: keep the entries' folders */
+    int32_t Overwrite;        /* 0x40: 1: replace existing files without asking */
+    int32_t SpecCount;        /* 0x44: used entries of Specs; 0 means every entry */
+    const char* ArchiveName;  /* 0x48: zero-terminated */
+    FileSpecEntry* Specs;     /* 0x4C */
+    int32_t Reserved50;       /* 0x50 */
+    int32_t ToMemory;         /* 0x54: 1: the one entry goes into OutputBlock */
+    void* OutputBlock;        /* 0x58 */
+    uint32_t OutputSize;      /* 0x5C */
+    int32_t FromMemory;       /* 0x60: 1: the archive is InputBlock, not a file */
+    const void* InputBlock;   /* 0x64 */
+    uint32_t InputSize;       /* 0x68 */
+    int32_t PasswordRequests; /* 0x6C: how often the engine may ask per entry (0..15) */
+    const char* BaseDir;      /* 0x70: 261-byte buffer, zero-terminated; null for none */
+    int32_t Reserved74[8];    /* 0x74 to 0x90 */
+    int32_t Fixed94;          /* 0x94: 7 */
+} UnzipCommand;
+
+/* Actions of the callback record (the low 6 bits of ActionReply on the way in). */
+enum {
+    DZ_ACT_TICK = 0,
+    DZ_ACT_ITEM = 1,         /* start of an item: Name, Size */
+    DZ_ACT_PROGRESS = 2,     /* bytes done for the item: Size */
+    DZ_ACT_END_OF_BATCH = 3,
+    DZ_ACT_MESSAGE = 4,      /* Number: error (0 for a note), Name: the text */
+    DZ_ACT_COUNT = 5,        /* Number: items to process */
+    DZ_ACT_SIZE = 6,         /* Size: bytes to process */
+    DZ_ACT_NEW_NAME = 7,     /* adding */
+    DZ_ACT_PASSWORD = 8,     /* Number: password requests left; reply: the password */
+    DZ_ACT_CRC_ERROR = 9,    /* Number: found CRC, Number2: expected CRC */
+    DZ_ACT_OVERWRITE = 10,   /* Number: overwrite by default, Number2: entry index, Age */
+    DZ_ACT_SKIPPED = 11,     /* Number: error, Number2: skip reason + 1 */
+    DZ_ACT_COMMENT = 12,     /* adding */
+    DZ_ACT_STREAM_SIZE = 13, /* Size: bytes wanted; reply: Second = the block's address */
+    DZ_ACT_EXTRA_DATA = 14,  /* adding */
+    DZ_ACT_XITEM = 15,       /* start of an extra stage: Number: stage, Name, Size */
+    DZ_ACT_XPROGRESS = 16,   /* bytes done in the extra stage: Number, Size */
+    DZ_ACT_EXT_NAME = 17,    /* name of a file about to be written */
+    DZ_ACT_ABORT_VALUE = 18, /* Number: the value DZ_Abort takes */
+    DZ_ACT_MASK = 63,
+};
+
+/* Replies written to ActionReply. */
+enum {
+    DZ_REPLY_YES = -1,       /* use the answer, or continue */
+    DZ_REPLY_NO = -2,        /* no, or refused */
+    DZ_REPLY_NO_TO_ALL = -3, /* no for this one and those that follow */
+};
+
+/* Results of DZ_UnzExec below zero. */
+enum {
+    DZ_ERR_CANCELLED = -1,
+    DZ_ERR_ABORTING = -2,
+    DZ_ERR_HANDLER = -3,
+    DZ_ERR_MEMORY = -4,
+    DZ_ERR_STRUCTURE = -5,
+};
+
+/* The longest text of the reply area, and the area's size with its terminator. */
+enum { DZ_REPLY_AREA = 513 };
+
+/* The record of one callback; the engine owns it and makes it at least 537 bytes long on
+ * 32-bit targets. The fields from 0x18 on overlap the reply area the component writes. */
+struct CallbackRecord {
+    uint8_t EngineData[8]; /* 0x00: the engine's own */
+    int32_t AddFlag;       /* 0x08: non-zero during an add command */
+    int32_t ActionReply;   /* 0x0C: in: action; out: reply */
+    int32_t Number;        /* 0x10 */
+    const char* Name;      /* 0x14: zero-terminated name or message text */
+    union {
+        struct {
+            int64_t Size;    /* 0x18 */
+            int64_t Written; /* 0x20: adding: bytes written so far */
+            void* Second;    /* 0x28: second text, data, or (out) an address */
+            int32_t Number2; /* 0x2C */
+            int32_t Age;     /* 0x30: the value 2 means the existing file is not older */
+        } In;
+        char Reply[DZ_REPLY_AREA]; /* 0x18: out: the answer text or data */
+    } Data;
+};
+
+/* The exports. */
+typedef int32_t(DZ_CALL* DZ_VersionFn)(void);
+typedef int32_t(DZ_CALL* DZ_PrivVersionFn)(void);
+typedef const char*(DZ_CALL* DZ_PathFn)(void);
+typedef int32_t(DZ_CALL* DZ_UnzExecFn)(UnzipCommand* command);
+typedef int32_t(DZ_CALL* DZ_ZipExecFn)(void* command);
+typedef void(DZ_CALL* DZ_AbortFn)(int32_t abortValue);
+
+#ifdef __cplusplus
+}
+#endif
+
+#if defined(__cplusplus) && UINTPTR_MAX == 0xFFFFFFFFu
+/* The wire offsets, where pointers are 32 bits wide. */
+static_assert(sizeof(FileSpecEntry) == 32, "FileSpecEntry layout");
+static_assert(sizeof(UnzipCommand) == 152, "UnzipCommand layout");
+static_assert(offsetof(UnzipCommand, Callback) == 0x0C, "UnzipCommand layout");
+static_assert(offsetof(UnzipCommand, Password) == 0x1C, "UnzipCommand layout");
+static_assert(offsetof(UnzipCommand, Fixed2C) == 0x2C, "UnzipCommand layout");
+static_assert(offsetof(UnzipCommand, Overwrite) == 0x40, "UnzipCommand layout");
+static_assert(offsetof(UnzipCommand, ArchiveName) == 0x48, "UnzipCommand layout");
+static_assert(offsetof(UnzipCommand, ToMemory) == 0x54, "UnzipCommand layout");
+static_assert(offsetof(UnzipCommand, OutputSize) == 0x5C, "UnzipCommand layout");
+static_assert(offsetof(UnzipCommand, InputSize) == 0x68, "UnzipCommand layout");
+static_assert(offsetof(UnzipCommand, PasswordRequests) == 0x6C, "UnzipCommand layout");
+static_assert(offsetof(UnzipCommand, BaseDir) == 0x70, "UnzipCommand layout");
+static_assert(offsetof(UnzipCommand, Fixed94) == 0x94, "UnzipCommand layout");
+static_assert(offsetof(CallbackRecord, AddFlag) == 0x08, "CallbackRecord layout");
+static_assert(offsetof(CallbackRecord, ActionReply) == 0x0C, "CallbackRecord layout");
+static_assert(offsetof(CallbackRecord, Number) == 0x10, "CallbackRecord layout");
+static_assert(offsetof(CallbackRecord, Name) == 0x14, "CallbackRecord layout");
+static_assert(offsetof(CallbackRecord, Data.In.Size) == 0x18, "CallbackRecord layout");
+static_assert(offsetof(CallbackRecord, Data.In.Written) == 0x20, "CallbackRecord layout");
+static_assert(offsetof(CallbackRecord, Data.In.Second) == 0x28, "CallbackRecord layout");
+static_assert(offsetof(CallbackRecord, Data.In.Number2) == 0x2C, "CallbackRecord layout");
+static_assert(offsetof(CallbackRecord, Data.In.Age) == 0x30, "CallbackRecord layout");
+static_assert(offsetof(CallbackRecord, Data.Reply) == 0x18, "CallbackRecord layout");
+static_assert(sizeof(CallbackRecord) >= 537, "CallbackRecord layout");
+#endif
