@@ -72,7 +72,7 @@ public:
     CriticalErrorsFail& operator=(const CriticalErrorsFail&) = delete;
 
 private:
-    unsigned previous_;
+    [[maybe_unused]] unsigned previous_;  // the mode to restore (Windows)
 };
 
 }  // namespace platform

@@ -4,7 +4,7 @@
 #   tools/deps.sh all      everything: cross compilers, Wine, the virtual display, fonts
 set -euo pipefail
 
-native=(cmake ninja-build g++ pkg-config googletest zlib1g-dev libfltk1.3-dev libpng-dev
+native=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config googletest zlib1g-dev libfltk1.3-dev libpng-dev
         fonts-dejavu-core xvfb xauth x11-utils xdotool imagemagick
         zip unzip 7zip libarchive-tools python3)
 windows=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
