@@ -42,14 +42,10 @@ convert=/usr/bin/convert; [ -x "$convert" ] || convert=convert
 cleanup=()
 on_exit() { for ((i=${#cleanup[@]}-1; i>=0; i--)); do eval "${cleanup[i]}" || true; done; }
 trap on_exit EXIT
+. "$(dirname "$(realpath "$0")")/own-display.sh"
 
 if [ -z "${DISPLAY:-}" ] || [ "${SETUP_OWN_DISPLAY:-0}" = 1 ]; then
-    fifo=$(mktemp -u); mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-    xvfb=$!
-    cleanup+=("kill $xvfb")
-    read -r num <"$fifo"; rm -f "$fifo"
-    export DISPLAY=":$num"
+    start_own_display || exit 1
 fi
 if [ -z "${SETUP_IVOX_PREFIX:-}" ]; then
     SETUP_IVOX_PREFIX=$(mktemp -d)

@@ -327,6 +327,35 @@ TEST_F(ZipCoreTest, VerboseDialogTitleCarriesTheContext) {
     EXPECT_EQ(msg, "");
 }
 
+TEST_F(ZipCoreTest, AnAnswerOutsideOneToTenLeavesTheQuestionToTheOwnDialog) {
+    for (int32_t answer : {0, 11}) {
+        AnswerDialogs(answer, "handler text");
+        backend->modals.clear();
+        backend->modalResponder = [](ui::Form&, const ui::ModalRecord&) { return mrCancel; };
+        std::string msg = "Disk full";
+        EXPECT_EQ(core.ZipMessageDialog("Title", msg, DlgButton(mbOK) | DlgButton(mbCancel),
+                                        zmtWarning | 10000),
+                  mrCancel);
+        EXPECT_EQ(msg, "Disk full") << answer;
+        ASSERT_EQ(backend->modals.size(), 1u) << answer;
+        EXPECT_EQ(backend->modals[0].caption, u"Title");
+        EXPECT_EQ(Take().size(), 1u);  // the handler was asked first
+    }
+}
+
+TEST_F(ZipCoreTest, WithoutAHandlerThePasswordIsTypedIntoTheOwnDialog) {
+    backend->modalResponder = [](ui::Form& form, const ui::ModalRecord& r) {
+        EXPECT_EQ(r.caption, u"Password");
+        form.Find<ui::Edit>("zbdEdit")->UserEditedText(u"typed");
+        return mrOk;
+    };
+    TMsgDlgBtn answer = mbHelp;
+    EXPECT_EQ(core.GetExtrPassword(answer), "typed");
+    EXPECT_EQ(answer, mbOK);
+    ASSERT_EQ(backend->modals.size(), 1u);
+    EXPECT_NE(backend->modals[0].Find("zbdEdit"), nullptr);
+}
+
 TEST_F(ZipCoreTest, PasswordPromptMapsTheAnswers) {
     AnswerDialogs(mrOk, "s3cret");
     TMsgDlgBtn answer = mbHelp;
