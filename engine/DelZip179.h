@@ -40,7 +40,7 @@ enum {
     DZ_CB_HANDLER_FAILED = 10106,
 };
 
-/* One entry name or wildcard specification to extract (32 bytes on 32-bit targets). */
+/* One entry name or wildcard pattern to extract (32 bytes on 32-bit targets). */
 typedef struct FileSpecEntry {
     const char* FileSpec; /* 0x00: zero-terminated text */
     uint8_t Reserved[28]; /* 0x04: zero */
@@ -66,9 +66,9 @@ typedef struct UnzipCommand {
     int32_t Freshen;          /* 0x38: 1: replace only older existing files */
     int32_t DirNames;         /* 0x3C: 1: keep the entries' folders */
     int32_t Overwrite;        /* 0x40: 1: replace existing files without asking */
-    int32_t SpecCount;        /* 0x44: used entries of Specs; 0 means every entry */
+    int32_t SpecCount;        /* 0x44: used entries of FileSpecs; 0 means every entry */
     const char* ArchiveName;  /* 0x48: zero-terminated */
-    FileSpecEntry* Specs;     /* 0x4C */
+    FileSpecEntry* FileSpecs; /* 0x4C */
     int32_t Reserved50;       /* 0x50 */
     int32_t ToMemory;         /* 0x54: 1: the one entry goes into OutputBlock */
     void* OutputBlock;        /* 0x58 */
