@@ -53,6 +53,15 @@ std::vector<std::string> FolderPrefixes(const std::string& relativeFolder) {
     return prefixes;
 }
 
+// A folder marked only by its attributes, as some archivers write them: no content, and the
+// folder bit of Windows or of Unix permissions.
+bool IsFolderEntry(const CentralEntry& e) {
+    if (e.uncompressedSize != 0) return false;
+    const uint8_t host = e.Host();
+    if (host == 0 || host == 6 || host == 11 || host == 14) return (e.externalAttrs & 0x10) != 0;
+    return host == 3 && ((e.externalAttrs >> 16) & 0170000) == 0040000;
+}
+
 // The attribute bits a finished file takes from its entry: the Windows bits when the archive
 // was made on a system that has them, the read-only bit from Unix permissions.
 uint32_t AttributesOf(const CentralEntry& e) {
@@ -162,12 +171,12 @@ int32_t UnzipRun::Execute() {
         std::vector<size_t> selected;
         for (size_t i = 0; i < items.size(); ++i) {
             const bool wanted =
-                specs.empty() || std::any_of(specs.begin(), specs.end(), [&](const auto& s) {
+                c.SpecCount == 0 || std::any_of(specs.begin(), specs.end(), [&](const auto& s) {
                     return MatchesSpec(s, items[i].name);
                 });
             if (!wanted) continue;
             // Memory takes one entry, and a folder has no content to give.
-            if (c.ToMemory && EndsInDelimiter(items[i].name)) continue;
+            if (c.ToMemory && items[i].folder) continue;
             selected.push_back(i);
             if (c.ToMemory) break;
         }
@@ -228,6 +237,7 @@ bool UnzipRun::Prepare(Source& source, std::vector<Item>& items) {
         Item& item = items[i];
         item.entry = std::move(directory.entries[i]);
         item.name = EntryNameToAnsi(item.entry, codePage);
+        item.folder = EndsInDelimiter(item.name) || IsFolderEntry(item.entry);
         std::string reason;
         if (!ReadLocalHeader(source, item.entry, item.dataStart, reason)) {
             item.fault = kErrLocalHeader;
@@ -275,8 +285,9 @@ bool UnzipRun::ProcessItem(Source& source, const Item& item, size_t index) {
         return false;
     }
     std::string relative;
-    bool folder = EndsInDelimiter(item.name);
-    if (toDisk && !SafeRelativePath(item.name, relative, folder)) {
+    const bool folder = item.folder;
+    bool trailingDelimiter = false;
+    if (toDisk && !SafeRelativePath(item.name, relative, trailingDelimiter)) {
         Skip(item, kErrUnsafeName, kSkipUnsafeName,
              item.name + " skipped: its name would place it outside the destination folder");
         return false;

@@ -88,6 +88,7 @@ private:
     struct Item {
         CentralEntry entry;
         std::string name;  // ANSI, "/" and "\" as stored
+        bool folder = false;
         uint64_t dataStart = 0;
         int32_t fault = kErrNone;  // found before extraction: header, offset, overlap
         std::string faultText;

@@ -7,6 +7,7 @@
 
 #include "platform/FileStamps.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
 #include "tests/engine/EngineHarness.h"
 #include "tests/fixtures/ZipWriter.h"
 
@@ -412,4 +413,34 @@ TEST_F(EngineTest, MissingArchiveOrBaseFolderIsReportedNotCrashed) {
     EXPECT_EQ(job.Run(), 0);
     EXPECT_TRUE(noBase.HasError(19)) << noBase.Errors();
     EXPECT_FALSE(platform::FileExists(dir_ + "\\no such folder"));
+}
+
+TEST_F(EngineTest, Zip64RecordsOemNamesAndAttributeOnlyFoldersAreRead) {
+    fixtures::ZipWriter w;
+    fixtures::Entry big = fixtures::DeflatedEntry("sixty-four.txt", "sizes in the extra field");
+    big.zip64 = true;
+    w.Add(big);
+    fixtures::Entry oem = fixtures::StoredEntry(
+        "\x81"
+        "ber.txt",
+        "oem");
+    oem.host = fixtures::kHostMsDos;
+    w.Add(oem);
+    fixtures::Entry folder = fixtures::StoredEntry("plainfolder", "");
+    folder.external_attrs = 0x10;
+    w.Add(folder);
+    w.zip64_end = true;
+    w.zip64_end_masked = true;
+    Job job(recorder_, Save(w.Build()));
+    job.base = out_;
+    job.dirNames = 1;
+    EXPECT_EQ(job.Run(), 3) << recorder_.Errors();
+    EXPECT_EQ(Content("sixty-four.txt"), "sizes in the extra field");
+    const std::string converted = platform::ConvertOemToAnsi(
+        "\x81"
+        "ber.txt");
+    EXPECT_EQ(Content(converted), "oem");
+    platform::FileAttributes attributes;
+    ASSERT_TRUE(platform::ReadFileAttributes(out_ + "\\plainfolder", attributes));
+    EXPECT_TRUE(attributes.directory);
 }
