@@ -367,14 +367,14 @@ bool UnzipRun::ObtainKeys(Source& source, const Item& item, ZipKeys& keys, uint6
         storedSize -= sizeof header;
         return true;
     };
+    const std::string given = BoundedText(command_.Password, 512);
+    if (accept(given)) return true;
+    if (runPassword_ != given && accept(runPassword_)) return true;
     if (noMorePasswords_) {
         Skip(item, kErrPassword, kSkipNoPassword,
              item.name + " skipped: no password for encrypted entries");
         return false;
     }
-    const std::string given = BoundedText(command_.Password, 512);
-    if (accept(given)) return true;
-    if (runPassword_ != given && accept(runPassword_)) return true;
     bool tried = !given.empty() || !runPassword_.empty();
     int32_t left = std::clamp(command_.PasswordRequests, 0, 15);
     while (left > 0) {
