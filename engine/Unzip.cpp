@@ -193,13 +193,12 @@ int32_t UnzipRun::Execute() {
             }
         }
 
-        int64_t total = 0;
+        uint64_t total = 0;  // what the archive declares, held below the 64-bit field's limit
         for (size_t i : selected)
-            total += static_cast<int64_t>(
-                std::min<uint64_t>(items[i].entry.uncompressedSize, INT64_MAX / 65536));
+            total += std::min<uint64_t>(items[i].entry.uncompressedSize, INT64_MAX - total);
         if (!Report(DZ_ACT_COUNT, static_cast<int32_t>(selected.size()), "",
                     static_cast<int64_t>(selected.size())) ||
-            !Report(DZ_ACT_SIZE, 0, "", total))
+            !Report(DZ_ACT_SIZE, 0, "", static_cast<int64_t>(total)))
             return stopCode_;
         for (size_t i : selected) {
             if (Stopped() || crcStopAll_) break;
