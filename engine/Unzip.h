@@ -1,0 +1,133 @@
+// One extraction command: selects the entries, asks the component for passwords, sizes and
+// overwrite decisions through its callback, and writes each entry to a file, into the caller's
+// memory block, or nowhere (test only).
+//
+// Error numbers the engine reports (callback action 4 with the text, action 11 with the skip):
+//    1 archive cannot be opened            12 CRC error
+//    2 no zip archive / damaged directory  13 unsafe name (would leave the base folder)
+//    3 local header missing or damaged     14 folder cannot be created
+//    4 data outside the archive            15 file cannot be created
+//    5 overlapping entries (zip bomb)      16 write error (disk full)
+//    6 unsupported compression method      17 the finished file cannot be put in place
+//    7 unsupported encryption              18 not enough memory for the entry
+//    8 no or wrong password                19 the base folder does not exist
+//    9 an event handler failed             20 read error in the archive
+//   10 compressed data damaged             21 content longer or shorter than declared
+// Error 0 is a note. Skip reasons (action 11 carries the reason plus 1):
+//    0 the file exists and was kept         5 unsupported method or encryption
+//    1 freshen: no file to replace          6 damaged entry (headers, data, size or CRC)
+//    2 the existing file is not older       7 unsafe name
+//    3 no password given                    8 the file could not be written
+//    4 wrong password                       9 not enough memory
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/ArchiveReader.h"
+#include "engine/DelZip179.h"
+#include "engine/EntryNames.h"
+#include "engine/ZipCrypto.h"
+
+namespace engine {
+
+enum EngineError : int32_t {
+    kErrNone = 0,
+    kErrOpenArchive = 1,
+    kErrNoArchive = 2,
+    kErrLocalHeader = 3,
+    kErrOutside = 4,
+    kErrOverlap = 5,
+    kErrMethod = 6,
+    kErrEncryption = 7,
+    kErrPassword = 8,
+    kErrHandler = 9,
+    kErrData = 10,
+    kErrCrc = 12,
+    kErrUnsafeName = 13,
+    kErrCreateFolder = 14,
+    kErrCreateFile = 15,
+    kErrWrite = 16,
+    kErrReplace = 17,
+    kErrMemory = 18,
+    kErrBaseDir = 19,
+    kErrRead = 20,
+    kErrSize = 21,
+};
+
+enum SkipReason : int32_t {
+    kSkipExists = 0,
+    kSkipNoFile = 1,
+    kSkipNotNewer = 2,
+    kSkipNoPassword = 3,
+    kSkipBadPassword = 4,
+    kSkipUnsupported = 5,
+    kSkipDamaged = 6,
+    kSkipUnsafeName = 7,
+    kSkipWriteFailed = 8,
+    kSkipNoMemory = 9,
+};
+
+class UnzipRun {
+public:
+    explicit UnzipRun(const UnzipCommand& command);
+    UnzipRun(const UnzipRun&) = delete;
+    UnzipRun& operator=(const UnzipRun&) = delete;
+
+    // Runs the command: the number of entries extracted or tested, or a negative DZ_ERR_ code.
+    int32_t Execute();
+
+    // The value DZ_Abort names this run by, announced with action 18.
+    int32_t AbortValue() const { return abortValue_; }
+    // Makes the run stop at its next chance; safe from any thread.
+    void RequestAbort() { abortRequested_ = true; }
+
+private:
+    struct Item {
+        CentralEntry entry;
+        std::string name;  // ANSI, "/" and "\" as stored
+        bool folder = false;
+        uint64_t dataStart = 0;
+        int32_t fault = kErrNone;  // found before extraction: header, offset, overlap
+        std::string faultText;
+    };
+
+    // The callback; false when the run must stop (cancel, handler failure, abort).
+    bool Call(CallbackRecord& record);
+    bool Report(int32_t action, int32_t number, const std::string& name, int64_t size);
+    void Message(int32_t error, const std::string& text);
+    void Skip(const Item& item, int32_t error, SkipReason reason, const std::string& text);
+    bool Stopped();
+
+    bool Prepare(Source& source, std::vector<Item>& items);
+    bool ProcessItem(Source& source, const Item& item, size_t index);
+    bool ObtainKeys(Source& source, const Item& item, ZipKeys& keys, uint64_t& dataStart,
+                    uint64_t& storedSize);
+    bool DecideOverwrite(const Item& item, size_t index, const std::string& target, bool& replace);
+    bool ExtractToFile(Source& source, const Item& item, ZipKeys* keys, uint64_t dataStart,
+                       uint64_t storedSize, const std::string& target, bool replace);
+    bool ExtractToMemory(Source& source, const Item& item, ZipKeys* keys, uint64_t dataStart,
+                         uint64_t storedSize);
+    bool TestItem(Source& source, const Item& item, ZipKeys* keys, uint64_t dataStart,
+                  uint64_t storedSize);
+    bool FinishDecode(const Item& item, int result, uint32_t foundCrc);
+    bool MakeFolders(const std::string& relativeFolder, std::vector<std::string>& created);
+
+    const UnzipCommand& command_;
+    int32_t abortValue_;
+    std::atomic<bool> abortRequested_{false};
+    int32_t stopCode_ = 0;  // DZ_ERR_ code once the run must stop
+    std::string base_;      // the base folder with a trailing delimiter, or ""
+    std::string runPassword_;
+    bool noMorePasswords_ = false;
+    bool crcStopAll_ = false;
+};
+
+// The runs in progress, for DZ_Abort.
+void RegisterRun(UnzipRun* run);
+void UnregisterRun(UnzipRun* run);
+void AbortRun(int32_t value);
+
+}  // namespace engine

@@ -1,0 +1,78 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+
+#include "platform/FileStamps.h"
+#include "platform/Paths.h"
+
+namespace platform {
+
+bool GetFileDosTime(const std::string& path, uint32_t& dosDateTime) {
+    const std::string host = HostPath(path);
+    struct stat st;
+    if (host.empty() || stat(host.c_str(), &st) != 0) return false;
+    struct tm local;
+    const time_t when = st.st_mtime;
+    if (!localtime_r(&when, &local) || local.tm_year < 80 || local.tm_year > 207) return false;
+    const uint32_t date = static_cast<uint32_t>(((local.tm_year - 80) << 9) |
+                                                ((local.tm_mon + 1) << 5) | local.tm_mday);
+    const uint32_t time =
+        static_cast<uint32_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
+    dosDateTime = (date << 16) | time;
+    return true;
+}
+
+bool SetFileDosTime(const std::string& path, uint32_t dosDateTime) {
+    const std::string host = HostPath(path);
+    if (host.empty()) return false;
+    const uint32_t date = dosDateTime >> 16, time = dosDateTime & 0xFFFF;
+    struct tm local = {};
+    local.tm_year = static_cast<int>((date >> 9) + 80);
+    local.tm_mon = static_cast<int>(((date >> 5) & 15)) - 1;
+    local.tm_mday = static_cast<int>(date & 31);
+    local.tm_hour = static_cast<int>(time >> 11);
+    local.tm_min = static_cast<int>((time >> 5) & 63);
+    local.tm_sec = static_cast<int>((time & 31) * 2);
+    local.tm_isdst = -1;
+    if (local.tm_mon < 0 || local.tm_mon > 11 || local.tm_mday < 1 || local.tm_hour > 23 ||
+        local.tm_min > 59 || local.tm_sec > 59) {
+        errno = EINVAL;
+        return false;
+    }
+    const time_t when = mktime(&local);
+    if (when == static_cast<time_t>(-1)) return false;
+    struct timespec times[2];
+    times[0].tv_sec = when;
+    times[0].tv_nsec = 0;
+    times[1] = times[0];
+    return utimensat(AT_FDCWD, host.c_str(), times, 0) == 0;
+}
+
+bool SetFileAttributeBits(const std::string& path, uint32_t attributes) {
+    const std::string host = HostPath(path);
+    struct stat st;
+    if (host.empty() || stat(host.c_str(), &st) != 0) return false;
+    mode_t mode = st.st_mode & 07777;
+    if (attributes & kAttrReadOnly)
+        mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+    else
+        mode |= S_IWUSR;
+    return mode == (st.st_mode & 07777) || chmod(host.c_str(), mode) == 0;
+}
+
+bool ReplaceFileWith(const std::string& from, const std::string& to) {
+    const std::string hostFrom = HostPath(from), hostTo = HostPath(to);
+    if (hostFrom.empty() || hostTo.empty()) return false;
+    // rename() would replace an empty folder on some hosts; Windows never does.
+    struct stat st;
+    if (stat(hostTo.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    return std::rename(hostFrom.c_str(), hostTo.c_str()) == 0;
+}
+
+}  // namespace platform
