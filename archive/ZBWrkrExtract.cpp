@@ -218,6 +218,8 @@ void TZBWorker::DoExtract(ExtractMode mode, TZipStream* source) {
         endStepDue = false;
         EndExtract(mode, command.get(), joined);
     } catch (EZipBuilder& e) {
+        // The caller's list is used up also when the operation fails before the engine runs.
+        FSpecArgs.clear();
         if (endStepDue) EndExtract(mode, command.get(), joined);
         if (!CallbackFailure.empty()) e.SetMessage(e.Message() + CallbackFailure);
         ShowExceptionError(e);
@@ -225,11 +227,13 @@ void TZBWorker::DoExtract(ExtractMode mode, TZipStream* source) {
         extracting_ = false;
     } catch (const std::bad_alloc&) {
         // An entry too large for memory is reported like any other failure.
+        FSpecArgs.clear();
         if (endStepDue) EndExtract(mode, command.get(), joined);
         ShowExceptionError(EZipBuilder(kMsgOutOfMemory, true));
         successCnt_ = 0;
         extracting_ = false;
     } catch (...) {
+        FSpecArgs.clear();
         if (endStepDue) EndExtract(mode, command.get(), joined);
         extracting_ = false;
         throw;
