@@ -130,6 +130,29 @@ private:
     int64_t position_ = 0;
 };
 
+// Where an extraction writes and what it reads.
+enum ExtractMode : int32_t {
+    ExtractToDisk = 0,          // entries of the archive file into files under ExtrBaseDir
+    ExtractToMemory = 1,        // one entry of the archive file into ZipStream
+    ExtractStreamToMemory = 2,  // archive data held in memory into ZipStream
+};
+
+// The longest base folder the engine command carries, and its buffer with the terminator.
+constexpr size_t kMaxBaseDir = 260;
+// The longest password the engine command carries.
+constexpr size_t kMaxPassword = 81;
+
+// One engine command with every buffer it points to. The worker owns it for the length of one
+// engine call; the buffers go with it.
+struct EngineCommand {
+    UnzipCommand record{};
+    std::string archiveName;
+    std::string password;
+    std::vector<char> baseDir;  // kMaxBaseDir + 1 bytes when there is a base folder
+    std::vector<std::string> specTexts;
+    std::vector<FileSpecEntry> specs;
+};
+
 // Operations asked for while the worker was not active, run when it becomes active.
 enum : uint8_t { ListPending = 1, CommentPending = 2 };
 
@@ -186,6 +209,31 @@ public:
     void PromptForDisk(bool writing);
     // Closes the open part and opens part `n`.
     void GetNewDisk(int32_t n);
+
+    // Extraction (ZBWrkrExtract.cpp).
+    // Extracts the entries FSpecArgs names (all when it is empty) under ExtrBaseDir: ErrCode.
+    int32_t Extract();
+    // Extracts the entry `name` (or, for "", the first of FSpecArgs) into ZipStream: ZipStream
+    // when exactly one entry was extracted, otherwise nullptr.
+    TZipStream* ExtractFileToStream(const std::string& name);
+    // Extracts the archive data held in `source` into ZipStream, sized `size` to start with:
+    // ZipStream when exactly one entry was extracted, otherwise nullptr.
+    TZipStream* ExtractStreamToStream(TZipStream* source, uint32_t size);
+    // One extraction: the checks, the command, the engine run and the end step. EZipBuilder
+    // failures are reported here; other exceptions reach the caller after the end step.
+    void DoExtract(ExtractMode mode, TZipStream* source);
+    // Sets the command's fixed part from the worker's settings, with copies of the archive name
+    // and the password (cut to 81 characters).
+    void FillUnzipCommand(const std::string& archive, EngineCommand& command);
+    bool InProgress() const { return extracting_; }
+
+    // Engine callbacks (ZBCallback.cpp).
+    // The callback every command names: answers one record; 10106 when an event handler
+    // failed during the run, 1 when the operation is cancelled, else 0. Never raises.
+    static int32_t DZ_CALL EngineCallback(void* caller, CallbackRecord* record);
+    // Handles one callback record: reports, events and the replies written into the record.
+    // An exception of an event handler is caught and recorded in CallbackFailure.
+    void HandleEngineCallback(CallbackRecord* record);
 
     // Entries listed, 0 while no archive is named.
     int32_t Count() const;
@@ -273,6 +321,20 @@ protected:
     int32_t partNaming_ = 0;
 
 private:
+    // Joins the parts of the open multi-part set into one archive file in the temporary
+    // folder: its name, or "" after reporting the failure.
+    std::string JoinParts();
+    // The end step of DoExtract.
+    void EndExtract(ExtractMode mode, EngineCommand* command, const std::string& joined);
+    // Callback actions with answers.
+    void CallbackPassword(CallbackRecord* record, bool add, const std::string& fileName);
+    void CallbackNames(CallbackRecord* record, int32_t action, const std::string& fileName);
+    void CallbackAnswer(CallbackRecord* record, int32_t action, bool add,
+                        const std::string& fileName);
+
+    // Extra field data handed to the engine by callback action 14, kept until the next one.
+    std::string extraData_;
+
     // Reads a central header of 46 bytes or the closing end record of 22, moving on to the
     // next part when the current one ends before the last part.
     void ReadRecordAcrossParts(unsigned char* buffer, size_t count, int32_t messageId,

@@ -244,6 +244,52 @@ std::string TCustomZipBuilder::MakeTempFileName(const std::string& prefix,
     return name + ext;
 }
 
+int32_t TCustomZipBuilder::Extract() {
+    const int32_t start = Starting();
+    if (start != 0) return start;
+    DoneGuard done(*this);
+    return worker_->Extract();
+}
+
+TZipStream* TCustomZipBuilder::ExtractFileToStream(const std::string& name) {
+    if (Starting() != 0) return nullptr;
+    DoneGuard done(*this);
+    return worker_->ExtractFileToStream(name);
+}
+
+TZipStream* TCustomZipBuilder::ExtractStreamToStream(TZipStream* source, uint32_t size) {
+    if (Starting() != 0) return nullptr;
+    DoneGuard done(*this);
+    return worker_->ExtractStreamToStream(source, size);
+}
+
+std::string TCustomZipBuilder::Dll_Path() {
+    try {
+        return worker_->GetDllPath();
+    } catch (const EZipBuilder& e) {
+        worker_->ShowExceptionError(e);
+        return "";
+    }
+}
+
+std::string TCustomZipBuilder::Dll_Version() {
+    try {
+        return worker_->GetDllVersionText();
+    } catch (const EZipBuilder& e) {
+        worker_->ShowExceptionError(e);
+        return "";
+    }
+}
+
+int32_t TCustomZipBuilder::Dll_Build() {
+    try {
+        return worker_->GetDllBuild();
+    } catch (const EZipBuilder& e) {
+        worker_->ShowExceptionError(e);
+        return 0;
+    }
+}
+
 int32_t TCustomZipBuilder::GetErrCode() const {
     return ComponentErrCode(reentered_, Active(), worker_->ErrCode);
 }

@@ -63,6 +63,14 @@ public:
     // when empty) in place of the system's ".TMP". "" when no name can be made.
     std::string MakeTempFileName(const std::string& prefix, const std::string& extension);
     TZipStream& ZipStream() { return worker_->ZipStream(); }
+    // Extracts the entries FSpecArgs names (all when it is empty) under ExtrBaseDir with
+    // ExtrOptions: the start check's code when that fails, else ErrCode (0 for success).
+    int32_t Extract();
+    // Extracts one entry (`name`, or the first of FSpecArgs for "") into ZipStream: ZipStream,
+    // or nullptr when the start check fails or not exactly one entry was extracted.
+    TZipStream* ExtractFileToStream(const std::string& name);
+    // Extracts archive data held in `source` into ZipStream, expected to take `size` bytes.
+    TZipStream* ExtractStreamToStream(TZipStream* source, uint32_t size);
 
     // --- Error state -----------------------------------------------------------------------
     int32_t GetErrCode() const;
@@ -104,6 +112,14 @@ public:
     void SetLanguage(const std::string& value);
     bool Dll_Load() const { return worker_->IsLoaded(); }
     void SetDll_Load(bool value);
+    // The engine: its path, its build as text (" 1.79.08.01 " while loaded, "[1.79.08.01]" when
+    // loaded only for the question) and as a number. A missing engine is reported as any
+    // failure is and gives "" or 0.
+    std::string Dll_Path();
+    std::string Dll_Version();
+    int32_t Dll_Build();
+    // Asks a running engine to stop (and sets Cancel).
+    void AbortDll() { worker_->AbortEngine(); }
     std::string Version() const { return kVersion; }
     std::string VersionInfo() const { return kVersion; }
     int32_t Build() const { return kBuild; }

@@ -2,7 +2,8 @@
 #
 #   setup_embed_resources(<target> <type> <name> <file> [<type> <name> <file> ...])
 #
-# A type or name "#N" is the numeric identifier N. On Windows the resources become a real
+# A type or name "#N" is the numeric identifier N. Type "#6" is a string of the string table named
+# "#<id>", whose file holds the text (one line of plain characters). On Windows the resources become a real
 # resource script compiled by windres; on other hosts they become read-only data assembled with
 # .incbin, with a table that platform::FindOwnResource searches.
 function(setup_embed_resources target)
@@ -15,7 +16,11 @@ function(setup_embed_resources target)
     while(args)
         list(POP_FRONT args type name file)
         list(APPEND files "${file}")
-        if(WIN32)
+        if(WIN32 AND type STREQUAL "#6")
+            file(STRINGS "${file}" text LIMIT_COUNT 1)
+            string(REGEX REPLACE "^#" "" name_rc "${name}")
+            string(APPEND body "STRINGTABLE { ${name_rc} \"${text}\" }\n")
+        elseif(WIN32)
             string(REGEX REPLACE "^#" "" type_rc "${type}")
             string(REGEX REPLACE "^#" "" name_rc "${name}")
             string(APPEND body "${name_rc} ${type_rc} \"${file}\"\n")

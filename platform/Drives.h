@@ -46,6 +46,11 @@ enum : uint32_t {
 // anything else a Z: path (the host's root).
 std::string FullPathName(const std::string& path);
 
+// The path with a drive letter mapped to a network share given in the share's form
+// ("\\server\share\dir" for "N:\dir"); any other path unchanged. POSIX hosts have no such
+// drives.
+std::string UniversalPathName(const std::string& path);
+
 // The drives that exist: bit 0 for A:, bit 1 for B: and so on.
 uint32_t LogicalDrives();
 

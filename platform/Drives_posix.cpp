@@ -183,4 +183,8 @@ CriticalErrorsFail::CriticalErrorsFail() : previous_(0) {}
 
 CriticalErrorsFail::~CriticalErrorsFail() {}
 
+std::string UniversalPathName(const std::string& path) {
+    return path;
+}
+
 }  // namespace platform

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <winnetwk.h>
 
 #include <vector>
 
@@ -59,6 +60,16 @@ CriticalErrorsFail::CriticalErrorsFail() : previous_(SetErrorMode(SEM_FAILCRITIC
 
 CriticalErrorsFail::~CriticalErrorsFail() {
     SetErrorMode(previous_);
+}
+
+std::string UniversalPathName(const std::string& path) {
+    if (path.size() < 2 || path[1] != ':') return path;
+    const std::string drive = path.substr(0, 2);
+    if (GetDriveTypeA((drive + "\\").c_str()) != DRIVE_REMOTE) return path;
+    char remote[MAX_PATH + 1] = {};
+    DWORD size = MAX_PATH;
+    if (WNetGetConnectionA(drive.c_str(), remote, &size) != NO_ERROR) return path;
+    return remote + path.substr(2);
 }
 
 }  // namespace platform

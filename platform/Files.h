@@ -31,4 +31,7 @@ bool MakeFolder(const std::string& path);
 // Removes an empty folder: true on success.
 bool RemoveFolder(const std::string& path);
 
+// Makes the folder the process's current folder: true on success.
+bool SetCurrentFolder(const std::string& path);
+
 }  // namespace platform

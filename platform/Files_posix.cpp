@@ -60,4 +60,9 @@ bool RemoveFolder(const std::string& path) {
     return !host.empty() && rmdir(host.c_str()) == 0;
 }
 
+bool SetCurrentFolder(const std::string& path) {
+    const std::string host = HostPath(path);
+    return !host.empty() && chdir(host.c_str()) == 0;
+}
+
 }  // namespace platform

@@ -22,4 +22,8 @@ bool MakeFolder(const std::string& path) { return CreateDirectoryA(path.c_str(),
 
 bool RemoveFolder(const std::string& path) { return RemoveDirectoryA(path.c_str()) != FALSE; }
 
+bool SetCurrentFolder(const std::string& path) {
+    return SetCurrentDirectoryA(path.c_str()) != FALSE;
+}
+
 }  // namespace platform

@@ -19,6 +19,14 @@ struct ResourceBytes {
 // bytes live as long as the program.
 bool FindOwnResource(const std::string& type, const std::string& name, ResourceBytes& out);
 
+// The predefined type of string-table strings (RT_STRING).
+inline const char* const kResourceString = "#6";
+
+// True and string `id` of the program's string table, or false when it has none. POSIX hosts
+// keep each string as a resource of type kResourceString named "#<id>", whose bytes are the text
+// (a final line break is not part of it).
+bool LoadOwnString(unsigned id, std::string& out);
+
 // POSIX hosts: the resources linked into the executable. The build generates one table per
 // program (see cmake/Resources.cmake); a program without resources gets an empty table.
 struct EmbeddedResource {

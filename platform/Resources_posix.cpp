@@ -23,4 +23,13 @@ bool FindOwnResource(const std::string& type, const std::string& name, ResourceB
     return false;
 }
 
+bool LoadOwnString(unsigned id, std::string& out) {
+    ResourceBytes bytes;
+    out.clear();
+    if (!FindOwnResource(kResourceString, "#" + std::to_string(id), bytes)) return false;
+    out.assign(reinterpret_cast<const char*>(bytes.data), bytes.size);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return true;
+}
+
 }  // namespace platform

@@ -15,6 +15,19 @@ bool FindOwnResource(const std::string& type, const std::string& name, ResourceB
     return out.data != nullptr;
 }
 
+bool LoadOwnString(unsigned id, std::string& out) {
+    out.clear();
+    // A zero buffer length asks for a pointer to the string in the image (UTF-16, not
+    // terminated) and gives its length.
+    const wchar_t* text = nullptr;
+    const int n = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
+    if (n <= 0 || !text) return false;
+    const int size = WideCharToMultiByte(CP_ACP, 0, text, n, nullptr, 0, nullptr, nullptr);
+    out.resize(static_cast<size_t>(size));
+    WideCharToMultiByte(CP_ACP, 0, text, n, out.data(), size, nullptr, nullptr);
+    return true;
+}
+
 const EmbeddedResource* EmbeddedResourceTable(size_t& count) {
     count = 0;
     return nullptr;

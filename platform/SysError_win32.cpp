@@ -17,4 +17,12 @@ std::string SystemErrorText(uint32_t code) {
     return text;
 }
 
+uint32_t LastSystemError() {
+    return GetLastError();
+}
+
+void ClearSystemError() {
+    SetLastError(0);
+}
+
 }  // namespace platform

@@ -30,6 +30,9 @@ bool IsLeadByte(unsigned char c);
 
 // Windows-style case-insensitive comparison of ASCII letters (names of keys, resources, files).
 bool SameTextAscii(const std::string& a, const std::string& b);
+// Comparison of two ANSI texts without regard to letter case under the user's locale (every
+// letter, not only ASCII ones).
+bool SameTextLocale(const std::string& a, const std::string& b);
 std::string UpperAscii(std::string s);
 
 }  // namespace platform

@@ -1,5 +1,8 @@
 // The POSIX host's code pages: ANSI is UTF-8, OEM is code page 437.
+#include <locale.h>
+
 #include <cstdint>
+#include <cwctype>
 
 #include "platform/Text.h"
 
@@ -58,5 +61,25 @@ std::string ConvertAnsiToOem(const std::string& s) {
 }
 
 bool IsLeadByte(unsigned char) { return false; }
+
+bool SameTextLocale(const std::string& a, const std::string& b) {
+    // ANSI is UTF-8 here: letters fold by the Unicode tables of the C.UTF-8 locale, or as
+    // ASCII where the host has none.
+    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    const std::u16string wa = AnsiToUtf16(a), wb = AnsiToUtf16(b);
+    if (wa.size() != wb.size()) return false;
+    for (size_t i = 0; i < wa.size(); ++i) {
+        wint_t ca = wa[i], cb = wb[i];
+        if (utf8) {
+            ca = towupper_l(ca, utf8);
+            cb = towupper_l(cb, utf8);
+        } else {
+            if (ca >= 'a' && ca <= 'z') ca -= 32;
+            if (cb >= 'a' && cb <= 'z') cb -= 32;
+        }
+        if (ca != cb) return false;
+    }
+    return true;
+}
 
 }  // namespace platform

@@ -34,4 +34,10 @@ std::string ConvertOemToAnsi(const std::string& s) { return FromUtf16(CP_ACP, To
 std::string ConvertAnsiToOem(const std::string& s) { return FromUtf16(CP_OEMCP, ToUtf16(CP_ACP, s)); }
 bool IsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
 
+bool SameTextLocale(const std::string& a, const std::string& b) {
+    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(),
+                          static_cast<int>(a.size()), b.data(),
+                          static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
 }  // namespace platform

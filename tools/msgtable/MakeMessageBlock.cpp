@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <stdexcept>
@@ -279,6 +280,34 @@ std::string CppSource(const Bytes& block, const std::string& tablePath) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && args[0] == "--lz77") {
+        // A file coded as the component's resources carry a compressed image: its size as a
+        // 32-bit word, then the coded bytes.
+        if (args.size() != 3) {
+            std::cerr << "usage: MakeMessageBlock --lz77 <output> <input>\n";
+            return 2;
+        }
+        std::ifstream in(args[2], std::ios::binary);
+        const Bytes image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!in.good() && !in.eof()) {
+            std::cerr << "MakeMessageBlock: " << args[2] << ": cannot read\n";
+            return 1;
+        }
+        Bytes coded;
+        Put32(coded, static_cast<uint32_t>(image.size()));
+        const Bytes body = Compress(image);
+        coded.insert(coded.end(), body.begin(), body.end());
+        std::ofstream out(args[1], std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(coded.data()),
+                  static_cast<std::streamsize>(coded.size()));
+        out.close();
+        if (!out) {
+            std::remove(args[1].c_str());
+            std::cerr << "MakeMessageBlock: " << args[1] << ": cannot write\n";
+            return 1;
+        }
+        return 0;
+    }
     const bool cpp = !args.empty() && args[0] == "--cpp";
     if (cpp) args.erase(args.begin());
     if (args.size() < 4 || (args.size() - 1) % 3 != 0 || (cpp && args.size() != 4)) {

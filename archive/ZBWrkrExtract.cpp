@@ -1,0 +1,370 @@
+// The worker's extractions: one engine command built from the worker's settings, run once,
+// with every buffer the command points to owned here for the length of the call.
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "archive/ZBWrkr.h"
+#include "archive/Zbmsgstr.h"
+#include "archive/Ziputils.h"
+#include "platform/Drives.h"
+#include "platform/FileHandle.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "platform/SysError.h"
+#include "platform/Text.h"
+
+namespace archive {
+
+namespace {
+
+constexpr int32_t kMsgNoZipFile = 10102;          // "Error - no zip file specified!"
+constexpr int32_t kMsgNoFiles = 10301;            // "Error - no files to zip!"
+constexpr int32_t kMsgStreamIsOutput = 10306;     // "Input stream may not be set to the ..."
+constexpr int32_t kMsgUnattendedExtract = 10502;  // "Warning - Unattended Extract: ..."
+constexpr int32_t kMsgBaseDirMissing = 10504;     // "Extract directory '%s' must exist"
+constexpr int32_t kMsgCannotOpen = 11002;         // "Zip file could not be opened"
+constexpr int32_t kMsgCannotWrite = 11051;        // "Cannot write to %s"
+// The system's number for a name that is too long.
+constexpr uint32_t kErrorFilenameTooLong = 206;
+// The specification that stands for every entry.
+const char* const kAllFiles = "*.*";
+
+bool Has(ExtrOpts options, ExtrOptsEnum o) {
+    return (options & ExtrOpt(o)) != 0;
+}
+
+uint16_t Get16(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+uint32_t Get32(const unsigned char* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+void Put16(unsigned char* p, uint32_t v) {
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+void Put32(unsigned char* p, uint32_t v) {
+    Put16(p, v);
+    Put16(p + 2, v >> 16);
+}
+
+}  // namespace
+
+int32_t TZBWorker::Extract() {
+    DoExtract(ExtractToDisk, nullptr);
+    return ErrCode;
+}
+
+TZipStream* TZBWorker::ExtractFileToStream(const std::string& name) {
+    successCnt_ = 0;
+    if (!name.empty()) FSpecArgs.assign(1, name);
+    if (FSpecArgs.empty()) {
+        ShowZipMessage(kMsgNoFiles, "");
+        return nullptr;
+    }
+    zipStream_.Clear();
+    DoExtract(ExtractToMemory, nullptr);
+    return successCnt_ == 1 ? &zipStream_ : nullptr;
+}
+
+TZipStream* TZBWorker::ExtractStreamToStream(TZipStream* source, uint32_t size) {
+    successCnt_ = 0;
+    if (source == &zipStream_) {
+        ShowZipMessage(kMsgStreamIsOutput, "");
+        return nullptr;
+    }
+    if (!source) return nullptr;
+    zipStream_.Clear();
+    try {
+        zipStream_.SetSize(size);
+    } catch (const std::bad_alloc&) {
+        ShowZipMessage(kMsgOutOfMemory, "");
+        return nullptr;
+    }
+    DoExtract(ExtractStreamToMemory, source);
+    return successCnt_ == 1 ? &zipStream_ : nullptr;
+}
+
+void TZBWorker::FillUnzipCommand(const std::string& archive, EngineCommand& command) {
+    UnzipCommand& c = command.record;
+    command.archiveName = archive;
+    command.password = Password.substr(0, kMaxPassword);
+    c.ParentWindow = Unattended ? nullptr : WindowHandle;
+    c.Caller = this;
+    c.Version = MinDllVersion;
+    c.Callback = &TZBWorker::EngineCallback;
+    c.Trace = Trace ? 1 : 0;
+    c.CodePage = CodePage;
+    c.Password = command.password.c_str();
+    c.TestOnly = Has(ExtrOptions, ExtrTest) ? 1 : 0;
+    c.Fixed2C = 1;
+    c.Verbose = Verbose || Trace ? 1 : 0;
+    c.Update = Has(ExtrOptions, ExtrUpdate) ? 1 : 0;
+    c.Freshen = Has(ExtrOptions, ExtrFreshen) && !Has(ExtrOptions, ExtrUpdate) ? 1 : 0;
+    c.DirNames = Has(ExtrOptions, ExtrDirNames) ? 1 : 0;
+    c.Overwrite = Has(ExtrOptions, ExtrOverWrite) ? 1 : 0;
+    c.ArchiveName = command.archiveName.c_str();
+    c.PasswordRequests = static_cast<int32_t>(PasswordReqCount);
+}
+
+void TZBWorker::DoExtract(ExtractMode mode, TZipStream* source) {
+    ErrCode = 0;
+    successCnt_ = 0;
+    ErrMessage.clear();
+    if (extracting_) return;
+    extracting_ = true;
+    SetCancel(false);
+
+    std::string joined;
+    std::unique_ptr<EngineCommand> command;
+    bool endStepDue = false;
+    try {
+        std::string base, archive;
+        if (mode != ExtractStreamToMemory) {
+            if (zipFileName_.empty()) throw EZipBuilder(kMsgNoZipFile, true);
+            if (zipContents_.empty()) List();
+            if (zipContents_.empty()) {
+                extracting_ = false;
+                FSpecArgs.clear();
+                if (ErrCode == 0) throw EZipBuilder(kMsgCannotOpen, true);
+                return;  // the listing reported why
+            }
+            SetCancel(false);
+            if (mode == ExtractToDisk && !ExtrBaseDir.empty() && !Has(ExtrOptions, ExtrTest)) {
+                base = platform::UniversalPathName(
+                    platform::FullPathName(DelimitPath(ExtrBaseDir, true)));
+                if (base.empty()) throw EZipBuilder(kMsgBaseDirMissing, ExtrBaseDir);
+                if (Has(ExtrOptions, ExtrForceDirs)) ForceDirectory(base);
+                if (!DirExists(base)) throw EZipBuilder(kMsgBaseDirMissing, base);
+                // The engine takes the folder in a buffer of fixed size: a longer one would
+                // arrive cut, naming some other folder.
+                if (base.size() > kMaxBaseDir)
+                    throw EZipBuilder(kMsgCannotWrite, base, kErrorFilenameTooLong);
+                platform::ClearSystemError();
+                const std::string probe = platform::CreateTempFileName(base, "tmp");
+                if (probe.empty())
+                    throw EZipBuilder(kMsgCannotWrite, base, platform::LastSystemError());
+                platform::RemoveFile(probe);
+            }
+            archive = zipFileName_;
+            if (lastDiskNr_ > 0) {
+                joined = JoinParts();
+                if (joined.empty()) extracting_ = false;
+                archive = joined;
+            }
+        }
+        if (!extracting_) {
+            FSpecArgs.clear();
+            return;
+        }
+
+        // From here on the end step always runs.
+        endStepDue = true;
+        CheckDllLoaded();
+
+        command = std::make_unique<EngineCommand>();
+        UnzipCommand& c = command->record;
+        FillUnzipCommand(archive, *command);
+        if (!base.empty()) {
+            command->baseDir.assign(kMaxBaseDir + 1, '\0');
+            std::memcpy(command->baseDir.data(), base.data(), base.size());
+            c.BaseDir = command->baseDir.data();
+        }
+
+        // Every text gets its element; the count tells the engine how many to use (none: every
+        // entry).
+        command->specTexts = FSpecArgs;
+        command->specs.assign(FSpecArgs.size(), FileSpecEntry{});
+        for (size_t i = 0; i < command->specTexts.size(); ++i)
+            command->specs[i].FileSpec = command->specTexts[i].c_str();
+        c.FileSpecs = command->specs.empty() ? nullptr : command->specs.data();
+        if (!FSpecArgs.empty() && FSpecArgs.front() != kAllFiles)
+            c.SpecCount = static_cast<int32_t>(FSpecArgs.size());
+
+        if (mode == ExtractToMemory) {
+            // Wildcards are not expanded here: the first specification names the entry.
+            for (const auto& entry : zipContents_) {
+                if (FSpecArgs.empty() || !platform::SameTextLocale(entry->FileName, FSpecArgs[0]))
+                    continue;
+                zipStream_.SetSize(entry->UnpackedSize);
+                c.ToMemory = 1;
+                c.OutputBlock = zipStream_.Memory();
+                c.OutputSize = entry->UnpackedSize;
+                c.SpecCount = 1;
+                break;
+            }
+        } else if (mode == ExtractStreamToMemory) {
+            c.FromMemory = 1;
+            c.InputBlock = source->Memory();
+            c.InputSize = static_cast<uint32_t>(source->Size());
+            c.ToMemory = 1;
+            c.OutputBlock = zipStream_.Memory();
+            c.OutputSize = static_cast<uint32_t>(zipStream_.Size());
+        }
+        c.Fixed94 = 7;
+
+        CallbackFailure.clear();
+        if (mode != ExtractStreamToMemory && Unattended && Password.empty() &&
+            !Events.OnPasswordError) {
+            // Nobody could answer a password request.
+            c.PasswordRequests = 0;
+            ReportToUser(zacMessage, 0, 0, ZipLoadStr(kMsgUnattendedExtract));
+        }
+
+        if (mode == ExtractToDisk || c.ToMemory == 1) successCnt_ = UnzExec(&c);
+
+        endStepDue = false;
+        EndExtract(mode, command.get(), joined);
+    } catch (EZipBuilder& e) {
+        // The caller's list is used up also when the operation fails before the engine runs.
+        FSpecArgs.clear();
+        if (endStepDue) EndExtract(mode, command.get(), joined);
+        if (!CallbackFailure.empty()) e.SetMessage(e.Message() + CallbackFailure);
+        ShowExceptionError(e);
+        successCnt_ = 0;
+        extracting_ = false;
+    } catch (const std::bad_alloc&) {
+        // An entry too large for memory is reported like any other failure.
+        FSpecArgs.clear();
+        if (endStepDue) EndExtract(mode, command.get(), joined);
+        ShowExceptionError(EZipBuilder(kMsgOutOfMemory, true));
+        successCnt_ = 0;
+        extracting_ = false;
+    } catch (...) {
+        FSpecArgs.clear();
+        if (endStepDue) EndExtract(mode, command.get(), joined);
+        extracting_ = false;
+        throw;
+    }
+}
+
+void TZBWorker::EndExtract(ExtractMode mode, EngineCommand* command, const std::string& joined) {
+    // Everything below runs even when releasing the engine raises (a report handler may).
+    struct Rest {
+        TZBWorker& w;
+        ExtractMode mode;
+        EngineCommand* command;
+        const std::string& joined;
+        ~Rest() {
+            w.FSpecArgs.clear();
+            if (mode != ExtractToDisk && w.successCnt_ != 1) w.zipStream_.Clear();
+            if (!joined.empty()) platform::RemoveFile(joined);
+            // The engine may have left another folder in the buffer; that one becomes current.
+            if (mode == ExtractToDisk && command && !command->baseDir.empty() &&
+                command->baseDir[0] != '\0')
+                platform::SetCurrentFolder(std::string(command->baseDir.data()));
+            w.extracting_ = false;
+        }
+    } rest{*this, mode, command, joined};
+    ReleaseDll(LoadForOperation);
+}
+
+std::string TZBWorker::JoinParts() {
+    // Reading the parts moves the reader's view of the archive; the directory facts stay.
+    const std::string comment = zipComment_;
+    const uint32_t eocAt = zipEOC_, realSize = realFileSize_, size = archiveSize_;
+    const bool spanned = isSpanned_;
+    std::string joined;
+    platform::FileHandle out = platform::kInvalidFileHandle;
+    bool ok = false;
+    try {
+        ZipEndOfCentral eoc;
+        if (LocateArchive(zipFileName_, eoc, false) == 0) {
+            const uint32_t endInLast = zipEOC_;
+            const uint16_t last = eoc.ThisDiskNo;
+            lastDiskNr_ = last;
+            const std::string folder =
+                TempDir.empty() ? platform::TempFolder() : DelimitPath(TempDir, true);
+            platform::ClearSystemError();
+            joined = folder.empty() ? "" : platform::CreateTempFileName(folder, "zip");
+            if (joined.empty())
+                throw EZipBuilder(kMsgCannotWrite, folder, platform::LastSystemError());
+            out = platform::FileOpen(joined, platform::FileAccess::kReadWrite,
+                                     platform::FileShare::kDenyReadWrite,
+                                     platform::FileDisposition::kCreateAlways);
+            if (out == platform::kInvalidFileHandle)
+                throw EZipBuilder(kMsgCannotWrite, joined, platform::LastSystemError());
+
+            // The parts one after the other; a part's offsets then count from its start here.
+            // The spanning mark in front of the first part is no part of a single archive.
+            std::vector<int64_t> start(last + 1u, 0);
+            std::vector<unsigned char> buffer(65536);
+            int64_t written = 0;
+            for (uint32_t d = 0; d <= last; ++d) {
+                GetNewDisk(static_cast<int32_t>(d));
+                start[d] = written;
+                bool first = d == 0;
+                for (;;) {
+                    int64_t n = platform::FileRead(fileHandle_, buffer.data(), buffer.size());
+                    if (n < 0) throw EZipBuilder(10201, true);
+                    if (n == 0) break;
+                    const unsigned char* from = buffer.data();
+                    if (first && n >= 4 && Get32(from) == 0x08074B50) {
+                        from += 4;
+                        n -= 4;
+                        start[d] -= 4;
+                    }
+                    first = false;
+                    if (platform::FileWrite(out, from, static_cast<size_t>(n)) != n)
+                        throw EZipBuilder(kMsgCannotWrite, joined, platform::LastSystemError());
+                    written += n;
+                }
+            }
+            CloseArchive();
+
+            auto at = [&](int64_t pos, unsigned char* record, size_t count, bool write) {
+                if (pos < 0 || platform::FileSeek(out, pos, platform::SeekOrigin::kFromStart) < 0)
+                    throw EZipBuilder(10201, true);
+                const int64_t n = write ? platform::FileWrite(out, record, count)
+                                        : platform::FileRead(out, record, count);
+                if (n != static_cast<int64_t>(count)) throw EZipBuilder(11015, true);
+            };
+            auto offsetIn = [&](uint32_t disk, uint32_t offset) {
+                if (disk > last) throw EZipBuilder(11015, true);
+                const int64_t pos = start[disk] + offset;
+                if (pos < 0 || pos >= written) throw EZipBuilder(11015, true);
+                return static_cast<uint32_t>(pos);
+            };
+            // Every central header's local offset now counts from the start of this file.
+            const uint32_t central = offsetIn(eoc.CentralDiskNo, eoc.CentralOffset);
+            int64_t pos = central;
+            for (uint32_t i = 0; i < eoc.TotalEntries; ++i) {
+                unsigned char header[46];
+                at(pos, header, sizeof header, false);
+                if (Get32(header) != 0x02014B50) throw EZipBuilder(11015, true);
+                Put32(header + 42, offsetIn(Get16(header + 34), Get32(header + 42)));
+                Put16(header + 34, 0);
+                at(pos, header, sizeof header, true);
+                pos += 46 + Get16(header + 28) + Get16(header + 30) + Get16(header + 32);
+            }
+            unsigned char end[22];
+            const int64_t endAt = start[last] + endInLast;
+            at(endAt, end, sizeof end, false);
+            if (Get32(end) != 0x06054B50) throw EZipBuilder(11011, true);
+            Put16(end + 4, 0);
+            Put16(end + 6, 0);
+            Put16(end + 8, eoc.TotalEntries);
+            Put32(end + 16, central);
+            at(endAt, end, sizeof end, true);
+            ok = true;
+        }
+    } catch (const EZipBuilder& e) {
+        ShowExceptionError(e);
+    }
+    CloseArchive();
+    CloseFileHandle(out);
+    zipComment_ = comment;
+    zipEOC_ = eocAt;
+    realFileSize_ = realSize;
+    archiveSize_ = size;
+    isSpanned_ = spanned;
+    if (!ok && !joined.empty()) {
+        platform::RemoveFile(joined);
+        joined.clear();
+    }
+    return joined;
+}
+
+}  // namespace archive

@@ -1,0 +1,104 @@
+// An engine carried in the program's own resources (this test program carries one: build
+// 1790805 as string 11612, its image as raw data 11613), written to a temporary file and loaded
+// when it is newer than the one on disk.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "archive/ZipBuilder.h"
+#include "platform/Files.h"
+#include "platform/PathParts.h"
+#include "ui/Application.h"
+#include "ui/HeadlessBackend.h"
+
+namespace archive {
+namespace {
+
+std::string EngineFolder(const std::string& flavour) {
+    std::string path = "Z:" + std::string(SETUP_FAKE_ENGINES) + "/" + flavour;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+class ResourceEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ui::Application::Instance().Initialize(std::make_unique<ui::HeadlessBackend>());
+        z = std::make_unique<TZipBuilder>(nullptr, "z");
+        z->Unattended = true;
+        z->SetOnMessage([this](ui::Component*, int32_t code, const std::string& m) {
+            log.push_back(std::to_string(code) + " " + m);
+        });
+    }
+    void TearDown() override {
+        z.reset();
+        ui::Application::Instance().Shutdown();
+    }
+    // Takes the settings over into the worker, as every operation's start does.
+    void Start() {
+        ASSERT_EQ(z->Starting(), 0);
+        z->Done();
+    }
+
+    std::unique_ptr<TZipBuilder> z;
+    std::vector<std::string> log;
+};
+
+TEST_F(ResourceEngineTest, ANewerEngineInTheResourcesIsWrittenOutAndUsed) {
+    EXPECT_EQ(ResourceEngineBuild(), 1790805);
+    z->Trace = true;
+    z->DLLDirectory = EngineFolder("v179");  // build 1790801 on disk: the resource one is newer
+    Start();
+    z->SetDll_Load(true);
+    ASSERT_TRUE(z->Dll_Load());
+    EXPECT_EQ(z->Dll_Build(), 1790805);
+    const std::string temp = z->Worker().TempDllPath();
+    const std::string name = platform::PathFileName(temp);
+    EXPECT_EQ(name.compare(0, 3, "DZ_"), 0) << temp;
+    EXPECT_EQ(platform::PathExtension(temp), ".dll");
+    EXPECT_TRUE(platform::FileExists(temp));
+    EXPECT_EQ(platform::PathFileName(z->Dll_Path()), name);
+    EXPECT_NE(std::find(log.begin(), log.end(), "0 extracted resource dll " + temp + " 1790805"),
+              log.end());
+
+    // Unloaded, the file stays for the next load; the component takes it away when it goes.
+    z->SetDll_Load(false);
+    EXPECT_TRUE(platform::FileExists(temp));
+    z->SetDll_Load(true);
+    EXPECT_EQ(z->Worker().TempDllPath(), temp);
+    z.reset();
+    EXPECT_FALSE(platform::FileExists(temp));
+}
+
+TEST_F(ResourceEngineTest, ANewerEngineOnDiskWins) {
+    z->DLLDirectory = EngineFolder("v300");  // build 3000102
+    Start();
+    z->SetDll_Load(true);
+    EXPECT_EQ(z->Dll_Build(), 3000102);
+    EXPECT_EQ(z->Worker().TempDllPath(), "");
+}
+
+TEST_F(ResourceEngineTest, AskedForByFolderAndDroppedWhenTheFolderChanges) {
+    z->DLLDirectory = "><";
+    Start();
+    z->SetDll_Load(true);
+    ASSERT_TRUE(z->Dll_Load());
+    const std::string temp = z->Worker().TempDllPath();
+    EXPECT_TRUE(platform::FileExists(temp));
+
+    // Another folder: the loaded temporary engine stays in use until it is unloaded.
+    z->DLLDirectory = EngineFolder("v300");
+    Start();
+    EXPECT_TRUE(z->Dll_Load());
+    EXPECT_TRUE(platform::FileExists(temp));
+    z->SetDll_Load(false);
+    EXPECT_FALSE(platform::FileExists(temp));
+    z->SetDll_Load(true);
+    EXPECT_EQ(z->Dll_Build(), 3000102);
+}
+
+}  // namespace
+}  // namespace archive
