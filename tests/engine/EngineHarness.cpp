@@ -20,10 +20,8 @@ int32_t DZ_CALL Recorder::Callback(void* caller, CallbackRecord* record) {
     e.number2 = record->Data.In.Number2;
     e.age = record->Data.In.Age;
     self.events.push_back(e);
-    if (self.hook) {
-        const int32_t rc = self.hook(*record);
-        if (rc != 0) return rc;
-    }
+    if (self.hook)
+        if (const std::optional<int32_t> rc = self.hook(*record)) return *rc;
     switch (e.action) {
         case DZ_ACT_PASSWORD:
             if (self.passwords.empty()) {

@@ -49,8 +49,9 @@ public:
     std::optional<int32_t> crcReply;
     bool refuseResize = false;
     std::vector<uint8_t> block;  // the memory the engine writes to; resized by action 13
-    // Called first for every action; a value other than 0 is the callback's result.
-    std::function<int32_t(CallbackRecord&)> hook;
+    // Called first for every action; a value it gives is the callback's result, and the
+    // answers above are then left out.
+    std::function<std::optional<int32_t>(CallbackRecord&)> hook;
 
     int Count(int32_t action) const;
     std::vector<Event> Of(int32_t action) const;

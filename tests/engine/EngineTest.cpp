@@ -183,6 +183,24 @@ TEST_F(EngineTest, MemoryOutputAsksForAnotherSizeAndNeverWritesPastIt) {
     EXPECT_EQ(refused.Count(DZ_ACT_SKIPPED), 1);
     EXPECT_EQ(refused.block, Bytes(26, 0xAA));
 
+    // A block smaller than asked for is not written past: the entry fails instead.
+    Recorder smaller;
+    std::vector<uint8_t> small(5003 / 2 + 16, 0xAA);
+    smaller.hook = [&](CallbackRecord& r) -> std::optional<int32_t> {
+        if ((r.ActionReply & DZ_ACT_MASK) != DZ_ACT_STREAM_SIZE) return std::nullopt;
+        r.Data.In.Size = 5003 / 2;
+        r.Data.In.Second = small.data();
+        r.ActionReply = DZ_REPLY_YES;
+        return DZ_CB_CONTINUE;
+    };
+    Job smallerJob(smaller, path);
+    smallerJob.toMemory = true;
+    smallerJob.specs = {"numbers.txt"};
+    smallerJob.outputSize = 1;
+    EXPECT_EQ(smallerJob.Run(), 0);
+    EXPECT_TRUE(smaller.HasError(18)) << smaller.Errors();
+    EXPECT_EQ(Bytes(small.begin() + 5003 / 2, small.end()), Bytes(16, 0xAA));
+
     // The archive itself from memory, as the stream-to-stream extraction sends it.
     Recorder fromMemory;
     Job block(fromMemory);
@@ -377,13 +395,13 @@ TEST_F(EngineTest, CancelHandlerFailureAndAbortStopTheRun) {
         ASSERT_TRUE(platform::MakeFolder(out_));
         Recorder recorder;
         int32_t abortValue = 0;
-        recorder.hook = [&](CallbackRecord& r) -> int32_t {
+        recorder.hook = [&](CallbackRecord& r) -> std::optional<int32_t> {
             const int32_t action = r.ActionReply & DZ_ACT_MASK;
             if (action == DZ_ACT_ABORT_VALUE) abortValue = r.Number;
-            if (action != DZ_ACT_PROGRESS) return 0;
+            if (action != DZ_ACT_PROGRESS) return std::nullopt;
             if (c.result != -100) return c.result;
             Engine().abort(abortValue);  // as the component's abort does, from a handler
-            return 0;
+            return std::nullopt;
         };
         Job job(recorder, path);
         job.base = out_;
