@@ -1,6 +1,7 @@
 // The engine's callbacks: while DZ_UnzExec runs, the engine calls back for every progress step,
 // message, question and request. Progress and messages go to ReportToUser; questions go to the
 // component's events and their answers are written back into the engine's record.
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <stdexcept>

@@ -1,6 +1,8 @@
 #include "archive/ZBDBind.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <type_traits>
 #include <vector>
 
 #include "archive/Zbmsgstr.h"

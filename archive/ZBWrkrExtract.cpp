@@ -27,7 +27,7 @@ constexpr int32_t kMsgCannotOpen = 11002;         // "Zip file could not be open
 constexpr int32_t kMsgCannotWrite = 11051;        // "Cannot write to %s"
 // The system's number for a name that is too long.
 constexpr uint32_t kErrorFilenameTooLong = 206;
-// The specification that stands for every entry.
+// The wildcard that stands for every entry.
 const char* const kAllFiles = "*.*";
 
 bool Has(ExtrOpts options, ExtrOptsEnum o) {
@@ -184,7 +184,7 @@ void TZBWorker::DoExtract(ExtractMode mode, TZipStream* source) {
             c.SpecCount = static_cast<int32_t>(FSpecArgs.size());
 
         if (mode == ExtractToMemory) {
-            // Wildcards are not expanded here: the first specification names the entry.
+            // Wildcards are not expanded here: the first text of FSpecArgs names the entry.
             for (const auto& entry : zipContents_) {
                 if (FSpecArgs.empty() || !platform::SameTextLocale(entry->FileName, FSpecArgs[0]))
                     continue;
@@ -195,7 +195,7 @@ void TZBWorker::DoExtract(ExtractMode mode, TZipStream* source) {
                 c.SpecCount = 1;
                 break;
             }
-        } else if (mode == ExtractStreamToMemory) {
+        } else if (mode == ExtractStreamToMemory && source) {
             c.FromMemory = 1;
             c.InputBlock = source->Memory();
             c.InputSize = static_cast<uint32_t>(source->Size());

@@ -48,3 +48,11 @@ TEST(Text, CaseInsensitiveComparisonOfAsciiNames) {
     EXPECT_FALSE(SameTextAscii("zip", "zip "));
     EXPECT_EQ(UpperAscii("TuUpd"), "TUUPD");
 }
+
+TEST(Text, LocaleComparisonFoldsLettersBeyondAscii) {
+    // Entry names are looked up this way: accented letters fold too, slashes stay apart.
+    EXPECT_TRUE(SameTextLocale(Utf16ToAnsi(u"\u00C4rger\\F\u00FCr.txt"),
+                               Utf16ToAnsi(u"\u00E4RGER\\f\u00DCR.TXT")));
+    EXPECT_FALSE(SameTextLocale("docs\\guide.txt", "docs/guide.txt"));
+    EXPECT_FALSE(SameTextLocale("guide.txt", "guide.txt "));
+}
