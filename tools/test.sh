@@ -35,6 +35,17 @@ run_ctest() {
     rm -f "$log"
 }
 
+# The build machine writes the payload archives, so every preset must embed the same bytes.
+step "Comparing the payload archives of the presets"
+for archive in cacfile.zip firebird.zip; do
+    sums=$(sha256sum build/*/payload/"$archive" 2>/dev/null | tee /dev/stderr | awk '{print $1}' | sort -u)
+    if [ "$(wc -l <<<"$sums")" = 1 ] && [ -n "$sums" ]; then
+        passed=$((passed + 1))
+    else
+        echo "$archive differs between the presets"; failed=$((failed + 1))
+    fi
+done
+
 step "Testing linux"
 run_ctest linux
 step "Testing linux-asan"

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -65,6 +66,25 @@ TEST(Executable, ManifestRequiresAdministratorAndCommonControls6) {
     EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
     // The window description travels in the same executable.
     EXPECT_NE(FindResourceW(m, L"TUUPD", MAKEINTRESOURCEW(10)), nullptr);
+    FreeLibrary(m);
+}
+
+// The program carries the payload archives the tests check, byte for byte.
+TEST(Executable, CarriesTheSamePayloadArchivesAsTheTests) {
+    HMODULE m = LoadLibraryExW(ProgramPath().c_str(), nullptr,
+                               LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(m, nullptr);
+    for (const wchar_t* name : {L"cacfile", L"firebird"}) {
+        HRSRC shipped = FindResourceW(m, name, L"zip");
+        HRSRC tested = FindResourceW(nullptr, name, L"zip");
+        ASSERT_NE(shipped, nullptr);
+        ASSERT_NE(tested, nullptr);
+        const DWORD size = SizeofResource(m, shipped);
+        ASSERT_EQ(size, SizeofResource(nullptr, tested));
+        EXPECT_EQ(memcmp(LockResource(LoadResource(m, shipped)),
+                         LockResource(LoadResource(nullptr, tested)), size),
+                  0);
+    }
     FreeLibrary(m);
 }
 

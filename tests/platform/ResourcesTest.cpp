@@ -18,7 +18,7 @@ TEST(Resources, FoundByTypeAndNameWithoutRegardToCase) {
 
 TEST(Resources, AbsentResourcesAreNotFound) {
     ResourceBytes r;
-    EXPECT_FALSE(FindOwnResource("ZIP", "FIREBIRD", r));
+    EXPECT_FALSE(FindOwnResource("ZIP", "SAMPLES", r));
     EXPECT_FALSE(FindOwnResource("RAW", "SAMPLE", r));  // right name, wrong type
     EXPECT_FALSE(FindOwnResource(kResourceRcData, "SAMPLE", r));
 }

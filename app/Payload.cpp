@@ -1,0 +1,43 @@
+#include "app/Payload.h"
+
+#include <algorithm>
+
+#include "platform/FileHandle.h"
+#include "platform/Files.h"
+#include "platform/Resources.h"
+#include "ui/Exception.h"
+
+namespace payload {
+
+void WriteArchiveResource(const std::string& name, const std::string& path) {
+    platform::ResourceBytes bytes;
+    if (!platform::FindOwnResource(kArchiveType, name, bytes))
+        throw ui::Exception("Resource " + name + " not found");
+    WriteWholeFile(path, bytes.data, bytes.size);
+}
+
+void WriteWholeFile(const std::string& path, const void* data, size_t size) {
+    const platform::FileHandle file =
+        platform::FileOpen(path, platform::FileAccess::kWrite, platform::FileShare::kDenyWrite,
+                           platform::FileDisposition::kCreateAlways);
+    if (file == platform::kInvalidFileHandle) throw ui::Exception("Cannot create file " + path);
+
+    // In pieces, so no single call asks for more than a 32-bit count on any platform.
+    constexpr size_t kPiece = size_t{1} << 20;
+    const char* next = static_cast<const char*>(data);
+    size_t left = size;
+    bool whole = true;
+    while (left > 0 && whole) {
+        const size_t piece = std::min(left, kPiece);
+        whole = platform::FileWrite(file, next, piece) == static_cast<int64_t>(piece);
+        next += piece;
+        left -= piece;
+    }
+    platform::FileClose(file);
+    if (!whole) {
+        platform::RemoveFile(path);
+        throw ui::Exception("Cannot write file " + path);
+    }
+}
+
+}  // namespace payload
