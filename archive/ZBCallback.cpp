@@ -14,9 +14,8 @@ namespace archive {
 
 namespace {
 
-constexpr int32_t kMsgEventHandlerFailed = 10106;  // "Exception in Event handler "
-constexpr int32_t kMsgUnknownError = 10125;        // " Unknown error %d"
-constexpr int32_t kMsgSkipped = 10126;             // "Skipped %s %d"
+constexpr int32_t kMsgUnknownError = 10125;  // " Unknown error %d"
+constexpr int32_t kMsgSkipped = 10126;       // "Skipped %s %d"
 // The longest reply text for names, and for comments and extra data.
 constexpr size_t kMaxReplyName = 512;
 constexpr size_t kMaxReplyComment = 511;
