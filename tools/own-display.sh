@@ -3,12 +3,14 @@
 #
 # Xvfb picks a free display number itself. The display must answer before it is used, and on
 # teardown the script waits until the server has gone: a server still shutting down removes its
-# socket, which would break the next server that took the same number.
+# socket, which would break the next server that took the same number. The server never resets:
+# by default it resets when its last client leaves, and a client that connects meanwhile (the
+# program, right after the readiness probe left) is turned away.
 start_own_display() {
     local attempt fifo num xvfb
     for attempt in 1 2 3; do
         fifo=$(mktemp -u); mkfifo "$fifo"
-        Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+        Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
         xvfb=$!
         num=$(timeout 20 head -n 1 "$fifo" || true)
         rm -f "$fifo"
