@@ -150,7 +150,7 @@ struct EngineCommand {
     std::string password;
     std::vector<char> baseDir;  // kMaxBaseDir + 1 bytes when there is a base folder
     std::vector<std::string> specTexts;
-    std::vector<FileSpecEntry> specs;
+    std::vector<FileSpecEntry> patterns;
 };
 
 // Operations asked for while the worker was not active, run when it becomes active.

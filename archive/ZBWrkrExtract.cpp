@@ -176,10 +176,10 @@ void TZBWorker::DoExtract(ExtractMode mode, TZipStream* source) {
         // Every text gets its element; the count tells the engine how many to use (none: every
         // entry).
         command->specTexts = FSpecArgs;
-        command->specs.assign(FSpecArgs.size(), FileSpecEntry{});
+        command->patterns.assign(FSpecArgs.size(), FileSpecEntry{});
         for (size_t i = 0; i < command->specTexts.size(); ++i)
-            command->specs[i].FileSpec = command->specTexts[i].c_str();
-        c.FileSpecs = command->specs.empty() ? nullptr : command->specs.data();
+            command->patterns[i].FileSpec = command->specTexts[i].c_str();
+        c.FileSpecs = command->patterns.empty() ? nullptr : command->patterns.data();
         if (!FSpecArgs.empty() && FSpecArgs.front() != kAllFiles)
             c.SpecCount = static_cast<int32_t>(FSpecArgs.size());
 

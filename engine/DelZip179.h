@@ -1,5 +1,5 @@
 /* The contract between the archive component and its extraction engine module DelZip179.dll:
- * the six exports, the command record handed to DZ_UnzExec, the file-specification entries it
+ * the six exports, the command record handed to DZ_UnzExec, the entry names it
  * points to, and the callback record the engine passes back for every progress step, message,
  * question and request.
  *
@@ -85,8 +85,8 @@ typedef struct UnzipCommand {
 /* Actions of the callback record (the low 6 bits of ActionReply on the way in). */
 enum {
     DZ_ACT_TICK = 0,
-    DZ_ACT_ITEM = 1,         /* start of an item: Name, Size */
-    DZ_ACT_PROGRESS = 2,     /* bytes done for the item: Size */
+    DZ_ACT_ITEM = 1,     /* start of an item: Name, Size */
+    DZ_ACT_PROGRESS = 2, /* bytes done for the item: Size */
     DZ_ACT_END_OF_BATCH = 3,
     DZ_ACT_MESSAGE = 4,      /* Number: error (0 for a note), Name: the text */
     DZ_ACT_COUNT = 5,        /* Number: items to process */

@@ -12,26 +12,26 @@ char FoldCase(char c) {
     return c;
 }
 
-bool Match(const char* spec, const char* name) {
+bool Match(const char* pattern, const char* name) {
     // Iterative wildcard match with one backtrack point: linear in practice, never exponential.
     const char* star = nullptr;
     const char* resume = nullptr;
     while (*name) {
-        if (*spec == '*') {
-            star = spec++;
+        if (*pattern == '*') {
+            star = pattern++;
             resume = name;
-        } else if (*spec == '?' || (*spec && FoldCase(*spec) == FoldCase(*name))) {
-            ++spec;
+        } else if (*pattern == '?' || (*pattern && FoldCase(*pattern) == FoldCase(*name))) {
+            ++pattern;
             ++name;
         } else if (star) {
-            spec = star + 1;
+            pattern = star + 1;
             name = ++resume;
         } else {
             return false;
         }
     }
-    while (*spec == '*') ++spec;
-    return *spec == '\0';
+    while (*pattern == '*') ++pattern;
+    return *pattern == '\0';
 }
 
 bool IsReservedDevice(const std::string& component) {
@@ -66,9 +66,9 @@ std::string EntryNameToAnsi(const CentralEntry& entry, NameCodePage codePage) {
     return entry.rawName;
 }
 
-bool MatchesSpec(const std::string& spec, const std::string& name) {
-    if (spec == "*.*") return true;
-    return Match(spec.c_str(), name.c_str());
+bool MatchesSpec(const std::string& pattern, const std::string& name) {
+    if (pattern == "*.*") return true;
+    return Match(pattern.c_str(), name.c_str());
 }
 
 bool SafeRelativePath(const std::string& name, std::string& path, bool& folder) {

@@ -1,5 +1,5 @@
 // Entry names: from the archive's bytes to the system's ANSI text, matching them against the
-// caller's file specifications, and turning them into paths that stay inside the base folder.
+// caller's entry names and patterns, and turning them into paths that stay inside the base folder.
 #pragma once
 
 #include <cstdint>
@@ -18,10 +18,10 @@ enum class NameCodePage { kAuto = 0, kNone = 1, kOem = 2 };
 // as they are; kNone takes every name as it is, kOem converts every name from OEM.
 std::string EntryNameToAnsi(const CentralEntry& entry, NameCodePage codePage);
 
-// Whether the name matches the specification: letter case ignored (ASCII), "\" and "/" the
+// Whether the name matches the pattern: letter case ignored (ASCII), "\" and "/" the
 // same, "*" any run of characters (folder delimiters included), "?" any one character; "*.*"
 // matches every name.
-bool MatchesSpec(const std::string& spec, const std::string& name);
+bool MatchesSpec(const std::string& pattern, const std::string& name);
 
 // The name as a relative path below the base folder: true, its folders and file name joined
 // with "\" in `path`, and whether it names a folder (a trailing delimiter). False for a name

@@ -165,15 +165,16 @@ int32_t UnzipRun::Execute() {
         std::vector<Item> items;
         if (!Prepare(*source, items)) return Stopped() ? stopCode_ : 0;
 
-        std::vector<std::string> specs;
+        std::vector<std::string> patterns;
         for (int32_t i = 0; i < c.SpecCount; ++i)
-            if (c.FileSpecs[i].FileSpec) specs.push_back(BoundedText(c.FileSpecs[i].FileSpec, 4096));
+            if (c.FileSpecs[i].FileSpec)
+                patterns.push_back(BoundedText(c.FileSpecs[i].FileSpec, 4096));
         std::vector<size_t> selected;
         for (size_t i = 0; i < items.size(); ++i) {
-            const bool wanted =
-                c.SpecCount == 0 || std::any_of(specs.begin(), specs.end(), [&](const auto& s) {
-                    return MatchesSpec(s, items[i].name);
-                });
+            const bool wanted = c.SpecCount == 0 ||
+                                std::any_of(patterns.begin(), patterns.end(), [&](const auto& s) {
+                                    return MatchesSpec(s, items[i].name);
+                                });
             if (!wanted) continue;
             // Memory takes one entry, and a folder has no content to give.
             if (c.ToMemory && items[i].folder) continue;

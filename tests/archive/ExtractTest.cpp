@@ -105,8 +105,8 @@ TEST_F(ExtractTest, TheCommandCarriesEverySetting) {
     EXPECT_EQ(c.DirNames, 1);
     EXPECT_EQ(c.Overwrite, 1);
     EXPECT_EQ(c.SpecCount, 2);
-    EXPECT_STREQ(engine.Command().specs[0], "readme.txt");
-    EXPECT_STREQ(engine.Command().specs[1], "docs\\guide.txt");
+    EXPECT_STREQ(engine.Command().patterns[0], "readme.txt");
+    EXPECT_STREQ(engine.Command().patterns[1], "docs\\guide.txt");
     EXPECT_STREQ(engine.Command().archive, archivePath.c_str());
     EXPECT_EQ(c.ToMemory, 0);
     EXPECT_EQ(c.FromMemory, 0);
@@ -127,11 +127,11 @@ TEST_F(ExtractTest, OptionsAndSpecificationsAsTheEngineSeesThem) {
     struct Case {
         const char* what;
         ExtrOpts options;
-        std::vector<std::string> specs;
+        std::vector<std::string> patterns;
         int32_t specCount, update, freshen, testOnly;
     };
     const Case cases[] = {
-        {"no specs: every entry", 0, {}, 0, 0, 0, 0},
+        {"no patterns: every entry", 0, {}, 0, 0, 0, 0},
         {"*.* first: every entry", 0, {"*.*", "readme.txt"}, 0, 0, 0, 0},
         {"freshen", ExtrOpt(ExtrFreshen), {"a"}, 1, 0, 1, 0},
         {"update wins", ExtrOpt(ExtrFreshen) | ExtrOpt(ExtrUpdate), {"a"}, 1, 1, 0, 0},
@@ -141,7 +141,7 @@ TEST_F(ExtractTest, OptionsAndSpecificationsAsTheEngineSeesThem) {
     for (const Case& k : cases) {
         z->ExtrOptions = k.options;
         z->ExtrBaseDir = k.testOnly ? folder + "\\missing" : "";
-        z->SetFSpecArgs(k.specs);
+        z->SetFSpecArgs(k.patterns);
         const std::string before = platform::FullPathName(".");
         EXPECT_EQ(z->Extract(), 0) << k.what;
         const UnzipCommand& c = Sent();
@@ -247,7 +247,7 @@ TEST_F(ExtractTest, OneEntryIntoMemoryFoundWithoutRegardToCase) {
     EXPECT_EQ(c.OutputBlock, s->Memory());
     // Only the first name is looked up and sent.
     EXPECT_EQ(c.SpecCount, 1);
-    EXPECT_STREQ(engine.Command().specs[0], "DOCS\\GUIDE.TXT");
+    EXPECT_STREQ(engine.Command().patterns[0], "DOCS\\GUIDE.TXT");
     EXPECT_TRUE(z->FSpecArgs().empty());
 
     // Folders are written with "\": the other slash names no entry, and the engine is not run.

@@ -100,10 +100,10 @@ int32_t Job::Run() {
     command.Update = update;
     command.TestOnly = testOnly;
     command.Fixed94 = 7;
-    specEntries_.assign(specs.size(), FileSpecEntry{});
-    for (size_t i = 0; i < specs.size(); ++i) specEntries_[i].FileSpec = specs[i].c_str();
+    specEntries_.assign(patterns.size(), FileSpecEntry{});
+    for (size_t i = 0; i < patterns.size(); ++i) specEntries_[i].FileSpec = patterns[i].c_str();
     command.FileSpecs = specEntries_.data();
-    command.SpecCount = static_cast<int32_t>(specs.size());
+    command.SpecCount = static_cast<int32_t>(patterns.size());
     if (!base.empty()) {
         std::memset(baseBuffer_, 0, sizeof baseBuffer_);
         std::memcpy(baseBuffer_, base.data(), std::min<size_t>(base.size(), 260));

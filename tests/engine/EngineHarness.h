@@ -67,7 +67,7 @@ struct Job {
     std::string archive;
     std::string password;
     std::string base;  // "" sends no base folder
-    std::vector<std::string> specs;
+    std::vector<std::string> patterns;
     std::vector<uint8_t> input;  // from memory when not empty
     bool toMemory = false;
     uint32_t outputSize = 0;

@@ -111,19 +111,19 @@ TEST_F(EngineTest, FlatNamesDropFoldersAndSpecsSelectByWildcardCaseAndEitherSlas
     const std::string archive = Save(PlainArchive());
     Job flat(recorder_, archive);
     flat.base = out_;
-    flat.specs = {"DOCS\\*.TXT", "Readme.TXT"};
+    flat.patterns = {"DOCS\\*.TXT", "Readme.TXT"};
     EXPECT_EQ(flat.Run(), 2) << recorder_.Errors();
     EXPECT_EQ(ListTree(out_), (std::vector<std::string>{"guide.txt", "readme.txt"}));
 
     Job none(recorder_, archive);
     none.base = out_;
-    none.specs = {"docs/missing.txt", "*.exe"};
+    none.patterns = {"docs/missing.txt", "*.exe"};
     EXPECT_EQ(none.Run(), 0);
     EXPECT_EQ(none.command.SpecCount, 2);
 
     Job question(recorder_, archive);
     question.testOnly = 1;
-    question.specs = {"docs/guide.tx?"};
+    question.patterns = {"docs/guide.tx?"};
     EXPECT_EQ(question.Run(), 1);
 }
 
@@ -137,7 +137,7 @@ TEST_F(EngineTest, FindsArchivesBehindProgramStubsWithEitherOffsets) {
         Recorder recorder;
         Job job(recorder, Save(w.Build(), adjusted ? "adjusted.exe" : "unadjusted.exe"));
         job.toMemory = true;
-        job.specs = {"second.txt"};
+        job.patterns = {"second.txt"};
         job.outputSize = 4;
         EXPECT_EQ(job.Run(), 1) << "adjusted " << adjusted << "\n" << recorder.Errors();
         EXPECT_EQ(std::string(recorder.block.begin(), recorder.block.end()), "also");
@@ -151,7 +151,7 @@ TEST_F(EngineTest, MemoryOutputAsksForAnotherSizeAndNeverWritesPastIt) {
 
     Job exact(recorder_, path);
     exact.toMemory = true;
-    exact.specs = {"numbers.txt"};
+    exact.patterns = {"numbers.txt"};
     exact.outputSize = 5003;
     exact.slack = 16;
     EXPECT_EQ(exact.Run(), 1) << recorder_.Errors();
@@ -163,7 +163,7 @@ TEST_F(EngineTest, MemoryOutputAsksForAnotherSizeAndNeverWritesPastIt) {
     Recorder resized;
     Job other(resized, path);
     other.toMemory = true;
-    other.specs = {"NUMBERS.TXT"};
+    other.patterns = {"NUMBERS.TXT"};
     other.outputSize = 100;
     EXPECT_EQ(other.Run(), 1) << resized.Errors();
     ASSERT_EQ(resized.Count(DZ_ACT_STREAM_SIZE), 1);
@@ -175,7 +175,7 @@ TEST_F(EngineTest, MemoryOutputAsksForAnotherSizeAndNeverWritesPastIt) {
     refused.refuseResize = true;
     Job refusedJob(refused, path);
     refusedJob.toMemory = true;
-    refusedJob.specs = {"numbers.txt"};
+    refusedJob.patterns = {"numbers.txt"};
     refusedJob.outputSize = 10;
     refusedJob.slack = 16;
     EXPECT_EQ(refusedJob.Run(), 0);
@@ -195,7 +195,7 @@ TEST_F(EngineTest, MemoryOutputAsksForAnotherSizeAndNeverWritesPastIt) {
     };
     Job smallerJob(smaller, path);
     smallerJob.toMemory = true;
-    smallerJob.specs = {"numbers.txt"};
+    smallerJob.patterns = {"numbers.txt"};
     smallerJob.outputSize = 1;
     EXPECT_EQ(smallerJob.Run(), 0);
     EXPECT_TRUE(smaller.HasError(18)) << smaller.Errors();
@@ -206,7 +206,7 @@ TEST_F(EngineTest, MemoryOutputAsksForAnotherSizeAndNeverWritesPastIt) {
     Job block(fromMemory);
     block.input = archive.bytes;
     block.toMemory = true;
-    block.specs = {"docs\\guide.txt"};
+    block.patterns = {"docs\\guide.txt"};
     block.outputSize = 15;
     EXPECT_EQ(block.Run(), 1) << fromMemory.Errors();
     EXPECT_EQ(std::string(fromMemory.block.begin(), fromMemory.block.end()), "Guide\nline two\n");
@@ -254,7 +254,7 @@ TEST_F(EngineTest, EncryptedEntriesTakeTheCommandPasswordOrAskForIt) {
     Job wrongJob(wrong, path);
     wrongJob.testOnly = 1;
     wrongJob.passwordRequests = 2;
-    wrongJob.specs = {"one.txt"};
+    wrongJob.patterns = {"one.txt"};
     EXPECT_EQ(wrongJob.Run(), 0);
     EXPECT_EQ(wrong.Count(DZ_ACT_PASSWORD), 2);
     EXPECT_TRUE(wrong.HasError(8));

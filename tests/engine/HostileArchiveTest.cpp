@@ -138,7 +138,7 @@ TEST_F(HostileArchiveTest, ContentBeyondTheDeclaredSizeIsABombAndStopsAtTheBound
     Recorder memory;
     Job job(memory, Save(archive));
     job.toMemory = true;
-    job.specs = {"victim.txt"};
+    job.patterns = {"victim.txt"};
     job.outputSize = 1000;
     job.slack = 64;
     EXPECT_EQ(job.Run(), 0);
@@ -253,7 +253,7 @@ TEST_F(HostileArchiveTest, HugeDeclaredSizesAndImpossibleOffsetsAreRefused) {
     memory.refuseResize = true;
     Job job(memory, Save(WithEntry(huge)));
     job.toMemory = true;
-    job.specs = {"victim.txt"};
+    job.patterns = {"victim.txt"};
     job.outputSize = 16;
     EXPECT_EQ(job.Run(), 0);
     EXPECT_TRUE(memory.HasError(18)) << memory.Errors();

@@ -56,7 +56,7 @@ TEST(ReferenceArchiveTest, EveryEntryExtractsToMemoryByteExact) {
             Job job(recorder, kDir + "/" + archive);
             job.password = e.encrypted ? "secret" : "";
             job.toMemory = true;
-            job.specs = {e.name};
+            job.patterns = {e.name};
             job.outputSize = static_cast<uint32_t>(e.uncompressed_size);
             EXPECT_EQ(job.Run(), 1) << archive << " " << e.name << "\n" << recorder.Errors();
             EXPECT_EQ(recorder.block.size(), e.uncompressed_size) << archive << " " << e.name;

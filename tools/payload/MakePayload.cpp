@@ -144,10 +144,10 @@ Bytes DemoBinary(const std::string& entry, size_t size) {
     return out;
 }
 
-size_t DemoSize(const std::string& spec, const std::string& where) {
-    const std::string digits = spec.substr(spec.find(':') + 1);
+size_t DemoSize(const std::string& pattern, const std::string& where) {
+    const std::string digits = pattern.substr(pattern.find(':') + 1);
     if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
-        Fail(where + ": bad size in " + spec);
+        Fail(where + ": bad size in " + pattern);
     return static_cast<size_t>(std::stoul(digits));
 }
 

@@ -110,7 +110,7 @@ FAKE_EXPORT int32_t DZ_CALL DZ_UnzExec(UnzipCommand* c) {
     CopyText(g_command.password, c->Password);
     CopyText(g_command.baseDir, c->BaseDir);
     for (int32_t i = 0; i < c->SpecCount && i < kFakeSpecs; ++i)
-        CopyText(g_command.specs[i], c->FileSpecs[i].FileSpec);
+        CopyText(g_command.patterns[i], c->FileSpecs[i].FileSpec);
 
     void* block = c->OutputBlock;
     uint32_t blockSize = c->OutputSize;

@@ -52,7 +52,7 @@ struct FakeCommand {
     char password[kFakeText];
     int32_t passwordSet;
     char baseDir[kFakeText];
-    char specs[kFakeSpecs][kFakeText];
+    char patterns[kFakeSpecs][kFakeText];
 };
 
 // How DZ_UnzExec ends after its steps: return `result`, or raise.
