@@ -294,11 +294,14 @@ int32_t TZBDynamicBind::CheckDllLoaded() {
     return dllVersion_;
 }
 
-int32_t TZBDynamicBind::UnzExec(UnzipCommand* command) {
+// One engine command: the engine held for the call, an exception from inside it taken as a
+// failure of its own, the abort value forgotten afterwards, negative results raised.
+template <class Entry, class Command>
+int32_t TZBDynamicBind::Execute(const Entry& entry, Command* command) {
     LoadDll(LoadForCall);
     int32_t result = kEngineRaised;
     try {
-        result = unzExec_(command);
+        result = entry(command);
     } catch (...) {
         result = kEngineRaised;
     }
@@ -308,18 +311,12 @@ int32_t TZBDynamicBind::UnzExec(UnzipCommand* command) {
     return result;
 }
 
+int32_t TZBDynamicBind::UnzExec(UnzipCommand* command) {
+    return Execute(unzExec_, command);
+}
+
 int32_t TZBDynamicBind::ZipExec(void* command) {
-    LoadDll(LoadForCall);
-    int32_t result = kEngineRaised;
-    try {
-        result = zipExec_(command);
-    } catch (...) {
-        result = kEngineRaised;
-    }
-    AbortHandle = 0;
-    ReleaseDll(LoadForCall);
-    CheckExecResult(result);
-    return result;
+    return Execute(zipExec_, command);
 }
 
 void TZBDynamicBind::CheckExecResult(int32_t result) {

@@ -90,6 +90,8 @@ protected:
     int32_t ReleaseDll(uint32_t reasons);
 
 private:
+    template <class Entry, class Command>
+    int32_t Execute(const Entry& entry, Command* command);
     // Loads the module at `path` and binds it: its build, or 0 when it did not load or is no
     // usable engine (then EZipBuilder 10650 or 10651 when `mustLoad`).
     int32_t LoadModule(const std::string& path, bool mustLoad);

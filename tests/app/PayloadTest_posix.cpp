@@ -13,6 +13,7 @@
 #include "app/Payload.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "tests/support/HostShell_posix.h"
 #include "ui/Exception.h"
 
 namespace {
@@ -21,27 +22,9 @@ const std::string kFolder = "C:\\PayloadToolsTest";
 // The password the setup window answers the component with (it keeps it reversed).
 const std::string kPassword = "Qu1ll0ra#2010";
 
-struct Result {
-    int code;
-    std::string output;  // standard output and error together
-};
-
-Result Shell(const std::string& command) {
-    Result r{-1, ""};
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return r;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) r.output.append(buffer, n);
-    const int status = pclose(pipe);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using testing_machine::Quote;
+using testing_machine::Shell;
+using Result = testing_machine::ShellResult;
 
 size_t Count(const std::string& text, const std::string& part) {
     size_t n = 0;
