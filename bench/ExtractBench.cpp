@@ -177,20 +177,26 @@ int main(int argc, char** argv) {
     const int runs = 3;
 
     // 1. One large encrypted entry to memory.
-    fixtures::ZipWriter product;
-    fixtures::Entry big;
-    big.name = kEntry;
-    big.data = ExecutableLike(25466880);
-    big.method = fixtures::kDeflated;
-    big.password = kPassword;
-    product.Add(big);
-    const fixtures::Archive a = product.Build();
+    // The archive is written and its bytes let go before anything is measured: a child forked
+    // from a large parent starts with the parent's pages counted as its own.
     const std::string productZip = folder + "/cacfile.zip";
-    a.Save(productZip);
-    const fixtures::WrittenEntry& e = a.layout.entries[0];
+    fixtures::WrittenEntry e;
+    {
+        fixtures::ZipWriter product;
+        fixtures::Entry big;
+        big.name = kEntry;
+        big.data = ExecutableLike(25466880);
+        big.method = fixtures::kDeflated;
+        big.password = kPassword;
+        product.Add(std::move(big));
+        const fixtures::Archive a = product.Build();
+        a.Save(productZip);
+        e = a.layout.entries[0];
+    }
     std::printf("1. %s: %llu bytes, deflated to %llu and encrypted\n", kEntry,
                 static_cast<unsigned long long>(e.uncompressed_size),
                 static_cast<unsigned long long>(e.compressed_size));
+    const long peak = PeakMemory({argv[0], engine, "--memory", productZip});
 
     const double ours = Best(runs, [&] { return ExtractToMemory(engine, productZip); });
     const double tight = Best(runs, [&] { return TightLoop(productZip, e); });
@@ -212,8 +218,7 @@ int main(int argc, char** argv) {
     std::printf("  must: unzip / ours >= 1.80 (%.2f), ours / tight loop <= 1.15 (%.2f)\n",
                 unzip / ours, ours / tight);
 
-    // 3. Peak memory of (1).
-    const long peak = PeakMemory({argv[0], engine, "--memory", productZip});
+    // 3. Peak memory of (1), measured above.
     std::printf(
         "3. peak memory of (1): %.1f MB; the entry is %.1f MB; must: at most entry + 16 MB (%s)\n",
         peak / 1048576.0, e.uncompressed_size / 1048576.0,
