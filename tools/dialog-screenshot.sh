@@ -39,19 +39,7 @@ done
 mkdir -p "$(dirname "$out")"
 convert=/usr/bin/convert; [ -x "$convert" ] || convert=convert
 
-cleanup=()
-on_exit() { for ((i=${#cleanup[@]}-1; i>=0; i--)); do eval "${cleanup[i]}" || true; done; }
-trap on_exit EXIT
-. "$(dirname "$(realpath "$0")")/own-display.sh"
-
-if [ -z "${DISPLAY:-}" ] || [ "${SETUP_OWN_DISPLAY:-0}" = 1 ]; then
-    start_own_display || exit 1
-fi
-if [ -z "${SETUP_IVOX_PREFIX:-}" ]; then
-    SETUP_IVOX_PREFIX=$(mktemp -d)
-    export SETUP_IVOX_PREFIX
-    cleanup+=("rm -rf '$SETUP_IVOX_PREFIX'")
-fi
+. "$(dirname "$(realpath "$0")")/screen-session.sh"
 
 output=$(mktemp)
 cleanup+=("rm -f '$output'")

@@ -1,5 +1,4 @@
-#include <windows.h>
-
+#include "platform/Modules.h"
 #include "tests/engine/EngineHarness.h"
 
 namespace engine_test {
@@ -7,16 +6,17 @@ namespace engine_test {
 namespace {
 
 template <typename Fn>
-Fn Bind(HMODULE module, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+Fn Bind(platform::ModuleHandle module, const char* name) {
+    return reinterpret_cast<Fn>(platform::ModuleExport(module, name));
 }
 
 EngineExports Load() {
     EngineExports e;
-    // By name: the module search looks in the program's folder first.
-    HMODULE module = LoadLibraryA(DZ_MODULE_NAME);
+    // By its bare name, as the program loads it: the search starts in the program's folder.
+    uint32_t error = 0;
+    platform::ModuleHandle module = platform::OpenModule(DZ_MODULE_NAME, &error);
     if (!module) {
-        e.error = "LoadLibrary failed with error " + std::to_string(GetLastError());
+        e.error = "loading failed with system error " + std::to_string(error);
         return e;
     }
     e.version = Bind<DZ_VersionFn>(module, "DZ_Version");

@@ -1,5 +1,7 @@
-# Sourced by the screenshot scripts: starts a virtual display of the script's own and exports
-# DISPLAY, adding its teardown to the caller's `cleanup` list.
+# Sourced by the screenshot scripts: what they share before they start the program.
+#   - `cleanup`: commands run in reverse order when the script exits;
+#   - a virtual display of the script's own (without a DISPLAY, or with SETUP_OWN_DISPLAY=1);
+#   - a throwaway machine prefix unless SETUP_IVOX_PREFIX names one.
 #
 # Xvfb picks a free display number itself. The display must answer before it is used, and on
 # teardown the script waits until the server has gone: a server still shutting down removes its
@@ -25,7 +27,20 @@ start_own_display() {
             done
         fi
         kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null
-        echo "own-display.sh: virtual display did not answer (attempt $attempt)" >&2
+        echo "screen-session.sh: virtual display did not answer (attempt $attempt)" >&2
     done
     return 1
 }
+
+cleanup=()
+on_exit() { for ((i=${#cleanup[@]}-1; i>=0; i--)); do eval "${cleanup[i]}" || true; done; }
+trap on_exit EXIT
+
+if [ -z "${DISPLAY:-}" ] || [ "${SETUP_OWN_DISPLAY:-0}" = 1 ]; then
+    start_own_display || exit 1
+fi
+if [ -z "${SETUP_IVOX_PREFIX:-}" ]; then
+    SETUP_IVOX_PREFIX=$(mktemp -d)
+    export SETUP_IVOX_PREFIX
+    cleanup+=("rm -rf '$SETUP_IVOX_PREFIX'")
+fi
