@@ -72,6 +72,12 @@ protected:
 
     // Every path a test may have written, removed afterwards.
     std::string Made(const std::string& path) { return files_.push_back(path), path; }
+    // A folder of this test's own: under Wine the shell may still hold a link of an earlier test
+    // open for a moment, so that test's folder can outlive its tear-down.
+    static std::string OwnFolder() {
+        return Folder(kCsidlPrograms) + "\\ShortcutsTest-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    }
     std::string MadeFolder(const std::string& path) {
         EXPECT_TRUE(platform::MakeFolder(path)) << path;
         return folders_.push_back(path), path;
@@ -114,7 +120,7 @@ TEST_F(Shortcuts, ExistingShortcutPointingElsewhereIsReturnedUnchanged) {
 }
 
 TEST_F(Shortcuts, NewShortcutGetsTargetArgumentsIconAndTheTargetsFolder) {
-    const std::string folder = MadeFolder(Folder(kCsidlPrograms) + "\\ShortcutsTest");
+    const std::string folder = MadeFolder(OwnFolder());
     const std::string link = Made(folder + "\\" + kName + Ext());
     EXPECT_EQ(CreateShortcutInFolder(nullptr, kTarget, "-run now", kTarget, 2, kName, folder, true,
                                      nullptr),
@@ -137,7 +143,7 @@ TEST_F(Shortcuts, NewShortcutGetsTargetArgumentsIconAndTheTargetsFolder) {
 }
 
 TEST_F(Shortcuts, WithoutCreateAMissingShortcutGivesNothingAndWritesNothing) {
-    const std::string folder = MadeFolder(Folder(kCsidlPrograms) + "\\ShortcutsTest");
+    const std::string folder = MadeFolder(OwnFolder());
     ShortcutLink* object = reinterpret_cast<ShortcutLink*>(&object);  // stale: must be cleared
     EXPECT_EQ(
         CreateShortcutInFolder(nullptr, kTarget, "", kTarget, 0, kName, folder, false, &object),
@@ -170,7 +176,7 @@ TEST_F(Shortcuts, NameWithASubFolderIsCreatedThereOnlyWhenItExists) {
 }
 
 TEST_F(Shortcuts, DisplayNameMustMatchInLetterCase) {
-    const std::string folder = MadeFolder(Folder(kCsidlPrograms) + "\\ShortcutsTest");
+    const std::string folder = MadeFolder(OwnFolder());
     Made(folder + "\\solvenza quillora" + Ext());
     ASSERT_NE(CreateShortcutInFolder(nullptr, "C:\\Other\\other.exe", "", "", 0,
                                      "solvenza quillora", folder, true, nullptr),
@@ -180,7 +186,7 @@ TEST_F(Shortcuts, DisplayNameMustMatchInLetterCase) {
 }
 
 TEST_F(Shortcuts, AFileOfThatNameThatIsNoShortcutIsAnError) {
-    const std::string folder = MadeFolder(Folder(kCsidlPrograms) + "\\ShortcutsTest");
+    const std::string folder = MadeFolder(OwnFolder());
     std::ofstream(platform::HostPath(Made(folder + "\\" + kName))) << "not a shortcut";
     try {
         CreateShortcutInFolder(nullptr, kTarget, "", "", 0, kName, folder, true, nullptr);
@@ -205,7 +211,7 @@ TEST_F(Shortcuts, NothingIsWrittenOutsideAFolderThatHasAPath) {
     EXPECT_EQ(CreateShortcutInFolder(nullptr, kTarget, "", "", 0, kName, "", true, nullptr), "");
     EXPECT_FALSE(platform::FileExists(root));
     // A link path longer than the shell takes is not cut short somewhere else.
-    const std::string folder = MadeFolder(Folder(kCsidlPrograms) + "\\ShortcutsTest");
+    const std::string folder = MadeFolder(OwnFolder());
     const std::string longName(250, 'n');
     EXPECT_EQ(CreateShortcutInFolder(nullptr, kTarget, "", "", 0, longName, folder, true, nullptr),
               "");
