@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "platform/FileHandle.h"
+#include "platform/FileStamps.h"
 #include "platform/Files.h"
+#include "platform/Paths.h"
 #include "platform/Resources.h"
 #include "ui/Exception.h"
 
@@ -37,6 +39,24 @@ void WriteWholeFile(const std::string& path, const void* data, size_t size) {
     if (!whole) {
         platform::RemoveFile(path);
         throw ui::Exception("Cannot write file " + path);
+    }
+}
+
+void ReplaceWholeFile(const std::string& path, const void* data, size_t size) {
+    const size_t slash = path.find_last_of('\\');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+    // A fresh name in the destination's own folder, so the final rename never crosses volumes.
+    const std::string fresh = platform::CreateTempFileName(folder, "new");
+    if (fresh.empty()) throw ui::Exception("Cannot create file " + path);
+    try {
+        WriteWholeFile(fresh, data, size);
+    } catch (const ui::Exception&) {
+        platform::RemoveFile(fresh);
+        throw ui::Exception("Cannot write file " + path);
+    }
+    if (!platform::ReplaceFileWith(fresh, path)) {
+        platform::RemoveFile(fresh);
+        throw ui::Exception("Cannot create file " + path);
     }
 }
 

@@ -25,4 +25,11 @@ void WriteArchiveResource(const std::string& name, const std::string& path);
 // were whole.
 void WriteWholeFile(const std::string& path, const void* data, size_t size);
 
+// Puts `size` bytes at `path` so that a file already there is either replaced whole or left as
+// it was: the bytes go to a new file beside it, which then takes its place. Raises ui::Exception
+// with "Cannot create file <path>" when the folder does not exist or takes no new file, or the
+// file there cannot be replaced (a program that runs from it, no rights), and with "Cannot write
+// file <path>" when writing fails part way (a full disk); no new file is left behind either way.
+void ReplaceWholeFile(const std::string& path, const void* data, size_t size);
+
 }  // namespace payload

@@ -1,6 +1,11 @@
 #include "app/uUpd.h"
 
+#include "app/Firewall.h"
+#include "app/Payload.h"
+#include "app/ProcessControl.h"
+#include "app/Shortcuts.h"
 #include "platform/Files.h"
+#include "platform/Launch.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
@@ -14,6 +19,31 @@ std::u16string U(const char* utf8) {
 
 // The payload archive's password, kept reversed so it does not stand in the program as it is.
 constexpr const char kReversedArchivePassword[] = "0102#ar0ll1uQ";
+
+const char* const kCaption = "Solvenza";
+const char* const kFolderPrompt = "Thư mục ứng dụng:";
+const char* const kServerFolder = "Firebird-2.1.1.1";
+const char* const kShortcutName = "Solvenza Quillora";
+
+// The error box text: the file layer's creation error means a file of the product is in use (or
+// the folder is missing), which the user fixes by closing the program; any other error speaks
+// for itself. Messages are UTF-8; one that is not reads as nothing.
+std::u16string ErrorText(const std::string& message) {
+    if (platform::UpperAscii(message).find("CANNOT CREATE FILE") != std::string::npos)
+        return U("Đóng ứng dụng Solvenza Accounting trước khi thực hiện nâng cấp.");
+    std::u16string text;
+    platform::TryUtf8ToUtf16(message, text);
+    return text;
+}
+
+// The error for a payload part that did not come out of its archive, with the component's own
+// account of why when it has one.
+ui::Exception NotExtracted(const std::string& what, const std::string& componentMessage) {
+    std::string text = "Không giải nén được " + what + " từ gói cài đặt.";
+    if (!componentMessage.empty())
+        text += "\n" + platform::Utf16ToUtf8(platform::AnsiToUtf16(componentMessage));
+    return ui::Exception(text);
+}
 
 }  // namespace
 
@@ -106,7 +136,127 @@ void TuUpd::bt_NangCapClick(ui::Component&) {
         Uninstall();
 }
 
-void TuUpd::InstallOrUpgrade() {}
+// Installs or upgrades the product: the program files, the database server, the shortcuts, the
+// recorded folder and the firewall rules; then it says so and closes the window. When the
+// payload cannot be put in place the window comes back for another try.
+void TuUpd::InstallOrUpgrade() {
+    Edit_AppPath->Hide();
+    ProgressBar1->SetPosition(0);
+    ProgressBar1->Show();
+    if (!ExtractPayload()) {
+        lbl_ThongBao->SetCaption(U(kFolderPrompt));
+        ProgressBar1->SetPosition(0);
+        ProgressBar1->Hide();
+        Edit_AppPath->Show();
+        return;
+    }
+    ProgressBar1->SetPosition(100);
+    CreateShortcutsAndSavePath();
+    AuthorizeFirewall(Edit_AppPath->Text());
+    ui::Application::Instance().ShowMessageBox(this, U("Cài đặt hoàn tất !!!"), U(kCaption),
+                                               ui::kMbOk | ui::kMbIconInformation);
+    // The product's own background programs go only once the user has seen the result.
+    for (const char* name : {"voxzbds.exe", "voxzbdc.exe"}) {
+        if (FindRunningProcess(name) == kProcessRunning) StopRunningProcess(name);
+    }
+    Close();
+}
+
+// The product files out of the product archive, then the database server. False (after an
+// error box) when any of it failed; the files already in place stay as they were or whole.
+bool TuUpd::ExtractPayload() {
+    const std::string archive = ZipBuilder1->MakeTempFileName("zip", "zip");
+    payload::WriteArchiveResource(payload::kProductArchive, archive);
+    const std::string system = platform::SystemFolder();
+    ZipBuilder1->Clear();
+    ZipBuilder1->SetFileName(archive);
+    try {
+        const std::string app = platform::Utf16ToAnsi(Edit_AppPath->Text());
+        ExtractEntryToFile("ivoxcc.exe", app + "\\ivoxcc.exe");
+        ProgressBar1->SetPosition(ProgressBar1->Position() + 1);
+        ExtractEntryToFile("fb_gds32.dll", system + "\\gds32.dll");
+        ProgressBar1->SetPosition(ProgressBar1->Position() + 1);
+        // The station program runs from the file about to be replaced; it is ended first.
+        if (FindRunningProcess("voxTram.exe") == kProcessRunning) StopRunningProcess("voxTram.exe");
+        ExtractEntryToFile("voxTram.exe", app + "\\voxTram.exe");
+        ProgressBar1->SetPosition(ProgressBar1->Position() + 1);
+        InstallFirebird(app);
+    } catch (const ui::Exception& e) {
+        ui::Application::Instance().ShowMessageBox(this, ErrorText(e.Message()), U(kCaption),
+                                                   ui::kMbOk | ui::kMbIconError);
+        ProgressBar1->SetPosition(0);
+        return false;
+    }
+    return true;
+}
+
+// One entry of the open archive to one file. An entry that did not come out is an error, and the
+// file is replaced only by a complete new one, so a working program is never lost to a damaged
+// payload, a wrong password or a full disk.
+void TuUpd::ExtractEntryToFile(const std::string& entry, const std::string& destination) {
+    ZipBuilder1->FSpecArgs().clear();
+    ZipBuilder1->FSpecArgs().push_back(entry);
+    archive::TZipStream* stream = ZipBuilder1->ExtractFileToStream("");
+    if (!stream) throw NotExtracted(entry, ZipBuilder1->GetErrMessage());
+    payload::ReplaceWholeFile(destination, stream->Memory(), static_cast<size_t>(stream->Size()));
+}
+
+// The server tree into the application folder, then its two installers, started hidden and not
+// waited for.
+void TuUpd::InstallFirebird(const std::string& folder) {
+    const std::string archive = ZipBuilder1->MakeTempFileName("zip", "zip");
+    payload::WriteArchiveResource(payload::kServerArchive, archive);
+    ZipBuilder1->Clear();
+    ZipBuilder1->SetFileName(archive);
+    ZipBuilder1->FSpecArgs().clear();
+    ZipBuilder1->ExtrBaseDir = folder;
+    ZipBuilder1->ExtrOptions |=
+        archive::ExtrOpt(archive::ExtrDirNames) | archive::ExtrOpt(archive::ExtrOverWrite);
+    int32_t result = 0;
+    std::string message;
+    try {
+        result = ZipBuilder1->Extract();
+        message = ZipBuilder1->GetErrMessage();
+        ZipBuilder1->Clear();
+    } catch (...) {
+        ZipBuilder1->Clear();
+        platform::RemoveFile(archive);
+        throw;
+    }
+    platform::RemoveFile(archive);  // a copy left behind does no harm
+    // Installers started on a tree that did not come out whole would install a broken server.
+    if (result != 0) throw NotExtracted(kServerFolder, message);
+
+    const std::string server = folder + "\\" + kServerFolder;
+    const std::string bin = server + "\\bin\\";
+    platform::LaunchHidden(server + "\\bin\\install_super.bat", bin);
+    platform::LaunchHidden(server + "\\system32\\vccrt8_win32.msi", bin);
+}
+
+// The desktop and Programs-menu shortcuts to the product, then the folder in the product key.
+void TuUpd::CreateShortcutsAndSavePath() {
+    const std::string app = platform::Utf16ToAnsi(Edit_AppPath->Text());
+    const std::string target = app + "\\ivoxcc.exe";
+    CreateShortcutInSpecialFolder(Handle(), target, "", target, 0, kShortcutName,
+                                  platform::kCsidlDesktop, true, nullptr);
+    try {
+        std::string programs;
+        platform::GetSpecialFolderPath(platform::kCsidlPrograms, programs);
+        platform::MakeFolder(programs + "\\Solvenza");  // it may exist already
+        CreateShortcutInFolder(Handle(), target, "", target, 0, kShortcutName,
+                               programs + "\\Solvenza", true, nullptr);
+    } catch (const ui::Exception&) {
+        CreateShortcutInSpecialFolder(Handle(), target, "", target, 0,
+                                      std::string("Solvenza\\") + kShortcutName,
+                                      platform::kCsidlPrograms, true, nullptr);
+    }
+
+    platform::RegKey key;
+    if (key.Create(platform::RegRoot::LocalMachine, kProductKey) == platform::kRegOk) {
+        key.WriteString(kAppPathValue, app);
+        key.Close();
+    }
+}
 
 // Removes the product's registration: the product executable (refused while it is in use), the
 // product key and the two shortcuts. Everything else the install put on the machine stays.

@@ -58,4 +58,8 @@ private:
     // The two action sequences; each lands with its own unit of work.
     void InstallOrUpgrade();
     void Uninstall();
+    bool ExtractPayload();
+    void ExtractEntryToFile(const std::string& entry, const std::string& destination);
+    void InstallFirebird(const std::string& folder);
+    void CreateShortcutsAndSavePath();
 };

@@ -7,6 +7,7 @@
 
 #include "platform/FileStamps.h"
 #include "platform/Paths.h"
+#include "platform/ProcessTable_posix.h"
 
 namespace platform {
 
@@ -70,6 +71,10 @@ bool ReplaceFileWith(const std::string& from, const std::string& to) {
     struct stat st;
     if (stat(hostTo.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
         errno = EISDIR;
+        return false;
+    }
+    if (S_ISREG(st.st_mode) && IsRunningProgram(st)) {
+        errno = ETXTBSY;
         return false;
     }
     return std::rename(hostFrom.c_str(), hostTo.c_str()) == 0;

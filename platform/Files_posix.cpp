@@ -9,21 +9,6 @@
 
 namespace platform {
 
-namespace {
-
-// Whether some running process has the file (device and inode) as its program.
-bool IsRunningProgram(const struct stat& file) {
-    for (pid_t id : HostProcessIds()) {
-        struct stat exe;
-        const std::string link = "/proc/" + std::to_string(id) + "/exe";
-        if (stat(link.c_str(), &exe) == 0 && exe.st_dev == file.st_dev && exe.st_ino == file.st_ino)
-            return true;
-    }
-    return false;
-}
-
-}  // namespace
-
 bool FileExists(const std::string& path) {
     const std::string host = HostPath(path);
     struct stat st;

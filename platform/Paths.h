@@ -27,6 +27,11 @@ std::string HostPath(const std::string& windowsPath);
 // (C:\users\<name>\...) and are created on first use, as a fresh Windows profile has them.
 bool GetSpecialFolderPath(int csidl, std::string& path);
 
+// The Windows system folder ("C:\windows\system32"), without a trailing backslash; "" when it
+// cannot be read. POSIX hosts keep it in the prefix, created on first use, so a library the
+// setup puts there lands where the prefix's programs look for shared libraries.
+std::string SystemFolder();
+
 // The system's temporary folder with a trailing backslash, "" when there is none. On POSIX
 // hosts it is the Temp folder of the prefix's user profile, private to the user (the program
 // runs with administrator rights and writes temporary files by name), created on first use.

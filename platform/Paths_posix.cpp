@@ -62,6 +62,11 @@ bool GetSpecialFolderPath(int csidl, std::string& path) {
     return true;
 }
 
+std::string SystemFolder() {
+    const std::string folder = "C:\\windows\\system32";
+    return MakeFolders(HostPath(folder)) ? folder : "";
+}
+
 std::string TempFolder() {
     const std::string folder = "C:\\users\\" + UserName() + "\\Temp";
     if (!MakeFolders(HostPath(folder))) return "";

@@ -21,6 +21,13 @@ bool GetSpecialFolderPath(int csidl, std::string& path) {
     return true;
 }
 
+std::string SystemFolder() {
+    char buf[MAX_PATH + 1] = {};
+    const UINT n = GetSystemDirectoryA(buf, sizeof buf);
+    if (n == 0 || n > MAX_PATH) return "";
+    return std::string(buf, n);
+}
+
 std::string TempFolder() {
     char buf[MAX_PATH + 1] = {};
     const DWORD n = GetTempPathA(sizeof buf, buf);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 
 namespace platform {
 
@@ -19,6 +20,16 @@ std::vector<pid_t> HostProcessIds() {
     closedir(proc);
     std::sort(ids.begin(), ids.end());
     return ids;
+}
+
+bool IsRunningProgram(const struct stat& file) {
+    for (pid_t id : HostProcessIds()) {
+        struct stat exe;
+        const std::string link = "/proc/" + std::to_string(id) + "/exe";
+        if (stat(link.c_str(), &exe) == 0 && exe.st_dev == file.st_dev && exe.st_ino == file.st_ino)
+            return true;
+    }
+    return false;
 }
 
 }  // namespace platform

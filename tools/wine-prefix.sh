@@ -4,7 +4,7 @@
 # prefix maps the window font to DejaVu Sans, which has them.
 set -euo pipefail
 prefix=$(realpath -m "$1")
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
 rm -rf "$prefix"
 mkdir -p "$(dirname "$prefix")"

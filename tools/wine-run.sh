@@ -3,7 +3,7 @@
 # build). WINEPREFIX names the prefix; without one, a prefix beside this build is made once.
 set -euo pipefail
 here=$(dirname "$(realpath "$0")")
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 if [ -z "${WINEPREFIX:-}" ]; then
     export WINEPREFIX="${SETUP_WINE_DEFAULT_PREFIX:-$PWD/wineprefix}"
 fi

@@ -186,6 +186,7 @@ class WinPeer : public Peer {
     WinPeer& operator=(const WinPeer&) = delete;
 
     HWND Hwnd() const { return hwnd_; }
+    void* NativeHandle() const override { return hwnd_; }
     Control& GetControl() const { return control_; }
     virtual bool IsForm() const { return false; }
 

@@ -63,6 +63,9 @@ public:
     virtual ~Peer() = default;
     virtual void Changed(Prop what) = 0;
     virtual void SetFocus() {}
+    // The platform's window of the control (a window handle on Windows); null where the backend
+    // has none to hand to system services.
+    virtual void* NativeHandle() const { return nullptr; }
 };
 
 class Control : public Component {
@@ -109,6 +112,8 @@ public:
     NotifyEvent OnExit;
 
     Peer* GetPeer() const { return peer_.get(); }
+    // The control's platform window, for system calls that take an owner window; null without one.
+    void* Handle() const { return peer_ ? peer_->NativeHandle() : nullptr; }
     void AttachPeer(std::unique_ptr<Peer> peer) { peer_ = std::move(peer); }
     void DestroyPeer() { peer_.reset(); }
 

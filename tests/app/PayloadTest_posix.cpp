@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 
@@ -80,26 +81,69 @@ TEST_F(PayloadToolsTest, TheServerArchiveTestsCleanAndItsServiceScriptLeavesItsM
     EXPECT_EQ(text, "installed\n");
 }
 
-// A full disk stands in as a file size limit: the write fails part way, and no cut archive is
-// left at the path for the component to open later.
+// A full disk stands in as a file size limit (writes past it fail).
+class FullDisk {
+public:
+    explicit FullDisk(rlim_t limit) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        struct rlimit limited = saved_;
+        limited.rlim_cur = limit;
+        savedSignal_ = signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FullDisk() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        signal(SIGXFSZ, savedSignal_);
+    }
+
+private:
+    struct rlimit saved_;
+    void (*savedSignal_)(int);
+};
+
+std::string ErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const ui::Exception& e) {
+        return e.Message();
+    }
+    return "(no error)";
+}
+
+// The write fails part way, and no cut archive is left at the path for the component to open.
 TEST_F(PayloadToolsTest, AWriteThatFailsPartWayLeavesNoFileBehind) {
     const std::string path = kFolder + "\\cacfile.zip";
-    struct rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    struct rlimit limited = saved;
-    limited.rlim_cur = 4096;
-    void (*savedSignal)(int) = signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    std::string error = "(no error)";
-    try {
-        payload::WriteArchiveResource(payload::kProductArchive, path);
-    } catch (const ui::Exception& e) {
-        error = e.Message();
+    std::string error;
+    {
+        FullDisk full(4096);
+        error = ErrorOf([&] { payload::WriteArchiveResource(payload::kProductArchive, path); });
     }
-    setrlimit(RLIMIT_FSIZE, &saved);
-    signal(SIGXFSZ, savedSignal);
     EXPECT_EQ(error, "Cannot write file " + path);
     EXPECT_FALSE(platform::FileExists(path));
+}
+
+// Replacing a program with a new one that does not fit leaves the old one whole and nothing
+// beside it; a write that fits replaces it.
+TEST_F(PayloadToolsTest, AReplacementThatFailsPartWayKeepsTheOldFile) {
+    const std::string path = kFolder + "\\ivoxcc.exe";
+    std::ofstream(platform::HostPath(path)) << "the working program";
+    const std::string big(1 << 20, 'x');
+    std::string error;
+    {
+        FullDisk full(4096);
+        error = ErrorOf([&] { payload::ReplaceWholeFile(path, big.data(), big.size()); });
+    }
+    EXPECT_EQ(error, "Cannot write file " + path);
+    std::ifstream in(platform::HostPath(path));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the working program");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(platform::HostPath(kFolder)), {}),
+              1);
+
+    payload::ReplaceWholeFile(path, "new", 3);
+    std::ifstream again(platform::HostPath(path));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(again), {}), "new");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(platform::HostPath(kFolder)), {}),
+              1);
 }
 
 }  // namespace

@@ -1,0 +1,379 @@
+// The install and upgrade action end to end through the window's handler: the payload the test
+// program carries, the real engine module, the machine's registry, shell folders and processes
+// (on Windows under Wine; on Linux in the test's prefix), with copies of an idle program standing
+// in for the product's running programs.
+#include <gtest/gtest.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+// The shell headers build on windows.h.
+#include <shobjidl.h>
+#endif
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <thread>
+
+#include "app/Shortcuts.h"
+#include "app/uUpd.h"
+#include "archive/ZipBuilder.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "platform/Registry.h"
+#include "platform/Resources.h"
+#include "platform/Text.h"
+#include "tests/support/ChildProcess.h"
+#include "ui/Application.h"
+#include "ui/HeadlessBackend.h"
+
+#if defined(SETUP_ENGINE_DIR)
+
+namespace {
+
+using platform::RegRoot;
+namespace fs = std::filesystem;
+
+const std::string kApp = "C:\\Solvenza";
+const std::string kOther = "C:\\InstallTestOther";
+const std::string kLink = std::string("Solvenza Quillora") + platform::ShortcutExtension();
+const std::string kMarker = kApp + "\\Firebird-2.1.1.1\\bin\\install_super.done";
+
+std::u16string U(const char* utf8) {
+    return platform::Utf8ToUtf16(utf8);
+}
+
+std::string ReadAll(const std::string& windowsPath) {
+    std::ifstream in(platform::HostPath(windowsPath), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void Write(const std::string& windowsPath, const std::string& bytes) {
+    std::ofstream(platform::HostPath(windowsPath), std::ios::binary) << bytes;
+}
+
+std::string Folder(int csidl) {
+    std::string path;
+    EXPECT_TRUE(platform::GetSpecialFolderPath(csidl, path));
+    return path;
+}
+
+std::string DesktopLink() {
+    return Folder(platform::kCsidlDesktop) + "\\" + kLink;
+}
+std::string ProgramsLink() {
+    return Folder(platform::kCsidlPrograms) + "\\Solvenza\\" + kLink;
+}
+std::string Gds32() {
+    return platform::SystemFolder() + "\\gds32.dll";
+}
+
+std::set<std::string> FilesIn(const std::string& windowsFolder) {
+    std::set<std::string> names;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(platform::HostPath(windowsFolder), ec))
+        names.insert(e.path().filename().string());
+    return names;
+}
+
+size_t FilesUnder(const std::string& windowsFolder) {
+    size_t n = 0;
+    std::error_code ec;
+    for (const auto& e : fs::recursive_directory_iterator(platform::HostPath(windowsFolder), ec))
+        n += e.is_regular_file() ? 1 : 0;
+    return n;
+}
+
+std::string Resource(const char* name) {
+    platform::ResourceBytes r;
+    if (!platform::FindOwnResource("zip", name, r)) return "";
+    return std::string(reinterpret_cast<const char*>(r.data), r.size);
+}
+
+// One entry of a payload archive, taken out by the component with the given password.
+std::string Entry(const char* archive, const std::string& entry) {
+    const std::string path = platform::TempFolder() + "InstallTestEntry.zip";
+    Write(path, Resource(archive));
+    archive::TZipBuilder zip(nullptr, "entry");
+    zip.Unattended = true;
+    zip.DLLDirectory = "Z:" + std::string(SETUP_ENGINE_DIR);
+    for (char& c : zip.DLLDirectory)
+        if (c == '/') c = '\\';
+    zip.Password = "Qu1ll0ra#2010";
+    zip.SetFileName(path);
+    archive::TZipStream* s = zip.ExtractFileToStream(entry);
+    std::string bytes = s ? std::string(reinterpret_cast<const char*>(s->Memory()), s->Size()) : "";
+    zip.Clear();
+    platform::RemoveFile(path);
+    return bytes;
+}
+
+// Whether the child has ended within a few seconds (a stopped process takes a moment to go).
+bool Ends(const testing_machine::ChildProcess& child) {
+    for (int i = 0; i < 100 && child.Running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return !child.Running();
+}
+
+bool WaitFor(const std::string& windowsPath) {
+    for (int i = 0; i < 200 && !platform::FileExists(windowsPath); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return platform::FileExists(windowsPath);
+}
+
+class InstallTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Clean();
+        ASSERT_TRUE(platform::MakeFolder(kApp));
+        ASSERT_TRUE(platform::MakeFolder(kOther));
+        tempBefore = FilesIn(platform::TempFolder());
+        startFolder = fs::current_path();
+        auto b = std::make_unique<ui::HeadlessBackend>();
+        backend = b.get();
+        ui::Application::Instance().Initialize(std::move(b));
+    }
+
+    void TearDown() override {
+        for (testing_machine::ChildProcess* p : {&ivoxcc, &voxTram, &voxzbds, &voxzbdc}) p->Stop();
+        ui::Application::Instance().Shutdown();
+        // Extracting the server tree made its folder the current one; a current folder cannot go.
+        fs::current_path(startFolder);
+        // The product archive's copies the runs kept in the temporary folder.
+        for (const std::string& name : FilesIn(platform::TempFolder()))
+            if (!tempBefore.count(name)) platform::RemoveFile(platform::TempFolder() + name);
+        Clean();
+    }
+
+    static void Clean() {
+        // A script the install launched may still be writing its marker.
+        if (platform::FileExists(kApp + "\\Firebird-2.1.1.1\\bin\\install_super.bat"))
+            WaitFor(kMarker);
+        // The launched installers hold their working folder until they end (on Windows a folder
+        // in use cannot go), so the removal is tried for a while.
+        for (const std::string& folder : {kApp, kOther}) {
+            std::error_code ec;
+            for (int i = 0; i < 100; ++i) {
+                fs::remove_all(platform::HostPath(folder), ec);
+                if (!platform::FileExists(folder)) break;
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        }
+        for (const std::string& file : {DesktopLink(), ProgramsLink(), Gds32()})
+            platform::RemoveFile(file);
+        platform::RemoveFolder(Folder(platform::kCsidlPrograms) + "\\Solvenza");
+        platform::DeleteKeyTree(RegRoot::LocalMachine, TuUpd::kProductKey);
+    }
+
+    // Opens the window, types `folder` and presses the action button (install is preselected).
+    TuUpd* RunInstall(const std::string& folder = kApp) {
+        TuUpd* w = ui::Application::Instance().CreateForm<TuUpd>();
+        EXPECT_TRUE(w->Radio1->Checked());
+        std::string engine = "Z:" + std::string(SETUP_ENGINE_DIR);
+        for (char& c : engine)
+            if (c == '/') c = '\\';
+        w->ZipBuilder1->DLLDirectory = engine;
+        w->Edit_AppPath->UserEditedText(platform::AnsiToUtf16(folder));
+        w->bt_NangCap->Click();
+        return w;
+    }
+
+    // The window as the user gets it back after a failed install, with the one error box.
+    void ExpectRestoredAfter(TuUpd* w, const std::u16string& text) {
+        ASSERT_EQ(backend->boxes.size(), 1u);
+        EXPECT_EQ(backend->boxes[0].text, text);
+        EXPECT_EQ(backend->boxes[0].caption, u"Solvenza");
+        EXPECT_EQ(backend->boxes[0].Icon(), unsigned(ui::kMbIconError));
+        EXPECT_EQ(backend->boxes[0].owner, w);
+        EXPECT_FALSE(w->ProgressBar1->Visible());
+        EXPECT_EQ(w->ProgressBar1->Position(), 0);
+        EXPECT_TRUE(w->Edit_AppPath->Visible());
+        EXPECT_EQ(w->lbl_ThongBao->Caption(), U("Thư mục ứng dụng:"));
+        EXPECT_FALSE(ui::Application::Instance().Terminated());
+    }
+
+    bool ProductKeyExists() {
+        platform::RegKey key;
+        return key.Open(RegRoot::LocalMachine, TuUpd::kProductKey) == platform::kRegOk;
+    }
+
+    ui::HeadlessBackend* backend = nullptr;
+    std::set<std::string> tempBefore;
+    fs::path startFolder;
+    testing_machine::ChildProcess ivoxcc, voxTram, voxzbds, voxzbdc;
+};
+
+const std::u16string kCloseTheProgram =
+    U("Đóng ứng dụng Solvenza Accounting trước khi thực hiện nâng cấp.");
+
+TEST_F(InstallTest, FreshMachineGetsFilesServerShortcutsAndTheRecordedFolder) {
+    bool barAtTheBox = false;
+    backend->responder = [&](const ui::MessageBoxRecord&) {
+        TuUpd* w = dynamic_cast<TuUpd*>(ui::Application::Instance().MainForm());
+        barAtTheBox = w && w->ProgressBar1->Visible() && w->ProgressBar1->Position() == 100 &&
+                      !w->Edit_AppPath->Visible();
+        return ui::kIdOk;
+    };
+    TuUpd* w = RunInstall();
+
+    ASSERT_EQ(backend->boxes.size(), 1u);
+    EXPECT_EQ(backend->boxes[0].text, U("Cài đặt hoàn tất !!!"));
+    EXPECT_EQ(backend->boxes[0].caption, u"Solvenza");
+    EXPECT_EQ(backend->boxes[0].Icon(), unsigned(ui::kMbIconInformation));
+    EXPECT_EQ(backend->boxes[0].owner, w);
+    EXPECT_TRUE(barAtTheBox);
+    EXPECT_TRUE(ui::Application::Instance().Terminated());
+
+    EXPECT_EQ(ReadAll(kApp + "\\ivoxcc.exe"), Entry("cacfile", "ivoxcc.exe"));
+    EXPECT_EQ(ReadAll(kApp + "\\voxTram.exe"), Entry("cacfile", "voxTram.exe"));
+    EXPECT_EQ(ReadAll(Gds32()), Entry("cacfile", "fb_gds32.dll"));
+    EXPECT_NE(ReadAll(kApp + "\\ivoxcc.exe"), "");
+    // The whole server tree, and the script it launched has run.
+    EXPECT_TRUE(WaitFor(kMarker));
+    EXPECT_EQ(FilesUnder(kApp + "\\Firebird-2.1.1.1"), 40u + 1u);  // 40 files and the marker
+    for (const char* folder : {"bin", "intl", "system32", "udf"})
+        EXPECT_TRUE(platform::FileExists(kApp + "\\Firebird-2.1.1.1\\" + folder)) << folder;
+    EXPECT_EQ(ReadAll(kApp + "\\Firebird-2.1.1.1\\system32\\vccrt8_Win32.msi"),
+              Entry("firebird", "Firebird-2.1.1.1\\system32\\vccrt8_Win32.msi"));
+    // Nothing but the product's files in the folder: no new file left beside them.
+    EXPECT_EQ(FilesIn(kApp),
+              (std::set<std::string>{"Firebird-2.1.1.1", "ivoxcc.exe", "voxTram.exe"}));
+
+    ShortcutLink* link = nullptr;
+    EXPECT_EQ(CreateShortcutInSpecialFolder(nullptr, "", "", "", 0, "Solvenza Quillora",
+                                            platform::kCsidlDesktop, false, &link),
+              DesktopLink());
+    ASSERT_NE(link, nullptr);
+    char target[260] = {};
+    EXPECT_EQ(link->GetPath(target, sizeof target, nullptr, 0), 0);
+    EXPECT_EQ(std::string(target), platform::HostPath(kApp + "\\ivoxcc.exe"));
+    link->Release();
+    EXPECT_TRUE(platform::FileExists(ProgramsLink()));
+
+    platform::RegKey key;
+    ASSERT_EQ(key.Open(RegRoot::LocalMachine, TuUpd::kProductKey), platform::kRegOk);
+    std::string recorded;
+    EXPECT_EQ(key.ReadString(TuUpd::kAppPathValue, recorded), platform::kRegOk);
+    EXPECT_EQ(recorded, kApp);
+
+    // The product archive's copy stays in the temporary folder; the server archive's is gone.
+    std::set<std::string> added;
+    for (const std::string& name : FilesIn(platform::TempFolder()))
+        if (!tempBefore.count(name)) added.insert(name);
+    ASSERT_EQ(added.size(), 1u);
+    EXPECT_EQ(ReadAll(platform::TempFolder() + *added.begin()), Resource("cacfile"));
+}
+
+TEST_F(InstallTest, RunningProgramsStopInTheirTurn) {
+    const std::string idle = testing_machine::IdleProgramHostPath();
+    ASSERT_TRUE(testing_machine::CopyHostFile(idle, kApp + "\\voxTram.exe"));
+    ASSERT_TRUE(testing_machine::CopyHostFile(idle, kOther + "\\voxzbds.exe"));
+    ASSERT_TRUE(testing_machine::CopyHostFile(idle, kOther + "\\voxzbdc.exe"));
+    ASSERT_TRUE(voxTram.Start(kApp + "\\voxTram.exe"));
+    ASSERT_TRUE(voxzbds.Start(kOther + "\\voxzbds.exe"));
+    ASSERT_TRUE(voxzbdc.Start(kOther + "\\voxzbdc.exe"));
+
+    bool serversRanAtTheBox = false, stationRanAtTheBox = true;
+    backend->responder = [&](const ui::MessageBoxRecord&) {
+        serversRanAtTheBox = voxzbds.Running() && voxzbdc.Running();
+        stationRanAtTheBox = voxTram.Running();
+        return ui::kIdOk;
+    };
+    RunInstall();
+
+    ASSERT_EQ(backend->boxes.size(), 1u);
+    EXPECT_EQ(backend->boxes[0].text, U("Cài đặt hoàn tất !!!"));
+    EXPECT_FALSE(stationRanAtTheBox);
+    EXPECT_TRUE(serversRanAtTheBox);
+    EXPECT_TRUE(Ends(voxzbds));
+    EXPECT_TRUE(Ends(voxzbdc));
+    EXPECT_EQ(ReadAll(kApp + "\\voxTram.exe"), Entry("cacfile", "voxTram.exe"));
+}
+
+TEST_F(InstallTest, RunningProductIsNotReplacedAndTheUserIsAskedToCloseIt) {
+    ASSERT_TRUE(testing_machine::CopyHostFile(testing_machine::IdleProgramHostPath(),
+                                              kApp + "\\ivoxcc.exe"));
+    const std::string before = ReadAll(kApp + "\\ivoxcc.exe");
+    ASSERT_TRUE(ivoxcc.Start(kApp + "\\ivoxcc.exe"));
+    TuUpd* w = RunInstall();
+
+    ExpectRestoredAfter(w, kCloseTheProgram);
+    EXPECT_EQ(ReadAll(kApp + "\\ivoxcc.exe"), before);
+    EXPECT_EQ(FilesIn(kApp), std::set<std::string>{"ivoxcc.exe"});
+    EXPECT_FALSE(ProductKeyExists());
+    EXPECT_FALSE(platform::FileExists(DesktopLink()));
+}
+
+TEST_F(InstallTest, AMissingFolderIsNeverCreatedAndNothingIsInstalled) {
+    TuUpd* w = RunInstall("C:\\Solvenza\\Missing\\Deeper");
+    ExpectRestoredAfter(w, kCloseTheProgram);
+    EXPECT_EQ(FilesIn(kApp), std::set<std::string>{});
+    EXPECT_FALSE(platform::FileExists(Gds32()));
+    EXPECT_FALSE(ProductKeyExists());
+    EXPECT_FALSE(platform::FileExists(DesktopLink()));
+
+    // With the folder corrected, the same window installs.
+    w->Edit_AppPath->UserEditedText(platform::AnsiToUtf16(kApp));
+    w->bt_NangCap->Click();
+    ASSERT_EQ(backend->boxes.size(), 2u);
+    EXPECT_EQ(backend->boxes[1].text, U("Cài đặt hoàn tất !!!"));
+}
+
+// The payload's entry did not come out (here: the wrong password); the program there before
+// must still be there, not an empty file in its place.
+TEST_F(InstallTest, AnEntryThatDidNotComeOutLeavesTheInstalledProgramAlone) {
+    Write(kApp + "\\ivoxcc.exe", "the working program");
+    TuUpd* w = ui::Application::Instance().CreateForm<TuUpd>();
+    std::string engine = "Z:" + std::string(SETUP_ENGINE_DIR);
+    for (char& c : engine)
+        if (c == '/') c = '\\';
+    w->ZipBuilder1->DLLDirectory = engine;
+    w->ZipBuilder1->Unattended = true;
+    w->ZipBuilder1->SetOnPasswordError([](ui::Component*, bool, std::string& password,
+                                          const std::string&, uint32_t&,
+                                          archive::TMsgDlgBtn&) { password = "not the password"; });
+    w->bt_NangCap->Click();
+
+    ASSERT_EQ(backend->boxes.size(), 1u);
+    EXPECT_NE(backend->boxes[0].text.find(u"ivoxcc.exe"), std::u16string::npos);
+    EXPECT_EQ(backend->boxes[0].Icon(), unsigned(ui::kMbIconError));
+    EXPECT_TRUE(w->Edit_AppPath->Visible());
+    EXPECT_EQ(ReadAll(kApp + "\\ivoxcc.exe"), "the working program");
+    EXPECT_EQ(FilesIn(kApp), std::set<std::string>{"ivoxcc.exe"});
+    EXPECT_FALSE(ProductKeyExists());
+}
+
+TEST_F(InstallTest, AnExistingDesktopShortcutStaysAsItWas) {
+    ASSERT_EQ(
+        CreateShortcutInSpecialFolder(nullptr, "C:\\Other\\other.exe", "", "", 0,
+                                      "Solvenza Quillora", platform::kCsidlDesktop, true, nullptr),
+        DesktopLink());
+    const std::string before = ReadAll(DesktopLink());
+    RunInstall();
+    ASSERT_EQ(backend->boxes.size(), 1u);
+    EXPECT_EQ(backend->boxes[0].text, U("Cài đặt hoàn tất !!!"));
+    EXPECT_EQ(ReadAll(DesktopLink()), before);
+    EXPECT_TRUE(platform::FileExists(ProgramsLink()));
+}
+
+TEST(InstallPassword, EveryRequestGetsTheSamePasswordAndNothingElseChanges) {
+    ui::Application::Instance().Initialize(std::make_unique<ui::HeadlessBackend>());
+    TuUpd* w = ui::Application::Instance().CreateForm<TuUpd>();
+    for (uint32_t repeat : {0u, 1u, 7u, 15u}) {
+        std::string password = "typed";
+        uint32_t count = repeat;
+        archive::TMsgDlgBtn action = archive::mbCancel;
+        w->ZipBuilder1PasswordError(w->ZipBuilder1, repeat % 2 == 0, password, "ivoxcc.exe", count,
+                                    action);
+        EXPECT_EQ(password, "Qu1ll0ra#2010");
+        EXPECT_EQ(count, repeat);
+        EXPECT_EQ(action, archive::mbCancel);
+    }
+    ui::Application::Instance().Shutdown();
+}
+
+}  // namespace
+
+#endif  // SETUP_ENGINE_DIR
