@@ -96,7 +96,7 @@ void TuUpd::TntFormCreate(ui::Component&) {
 
     lbl_QuanLyUngDung->SetCaption(U("Quản lý ứng dụng"));
     lbl_ChonLuaCacMuc->SetCaption(U("Chọn lựa các mục thích hợp để thi hành"));
-    lbl_ThongBao->SetCaption(U("Thư mục ứng dụng:"));
+    lbl_ThongBao->SetCaption(U(kFolderPrompt));
     Label5->SetCaption(U("Công ty Cổ phần Solvenza Việt nam"));
     bt_Dong->SetCaption(U("Đóng"));
     bt_NangCap->SetCaption(U("Thực hiện"));

@@ -92,15 +92,21 @@ std::string Resource(const char* name) {
     return std::string(reinterpret_cast<const char*>(r.data), r.size);
 }
 
+// The engine module's folder of this build as the program names it (the host's root is Z:).
+std::string EngineFolder() {
+    std::string folder = "Z:" + std::string(SETUP_ENGINE_DIR);
+    for (char& c : folder)
+        if (c == '/') c = '\\';
+    return folder;
+}
+
 // One entry of a payload archive, taken out by the component with the given password.
 std::string Entry(const char* archive, const std::string& entry) {
     const std::string path = platform::TempFolder() + "InstallTestEntry.zip";
     Write(path, Resource(archive));
     archive::TZipBuilder zip(nullptr, "entry");
     zip.Unattended = true;
-    zip.DLLDirectory = "Z:" + std::string(SETUP_ENGINE_DIR);
-    for (char& c : zip.DLLDirectory)
-        if (c == '/') c = '\\';
+    zip.DLLDirectory = EngineFolder();
     zip.Password = "Qu1ll0ra#2010";
     zip.SetFileName(path);
     archive::TZipStream* s = zip.ExtractFileToStream(entry);
@@ -171,10 +177,7 @@ protected:
     TuUpd* RunInstall(const std::string& folder = kApp) {
         TuUpd* w = ui::Application::Instance().CreateForm<TuUpd>();
         EXPECT_TRUE(w->Radio1->Checked());
-        std::string engine = "Z:" + std::string(SETUP_ENGINE_DIR);
-        for (char& c : engine)
-            if (c == '/') c = '\\';
-        w->ZipBuilder1->DLLDirectory = engine;
+        w->ZipBuilder1->DLLDirectory = EngineFolder();
         w->Edit_AppPath->UserEditedText(platform::AnsiToUtf16(folder));
         w->bt_NangCap->Click();
         return w;
@@ -326,10 +329,7 @@ TEST_F(InstallTest, AMissingFolderIsNeverCreatedAndNothingIsInstalled) {
 TEST_F(InstallTest, AnEntryThatDidNotComeOutLeavesTheInstalledProgramAlone) {
     Write(kApp + "\\ivoxcc.exe", "the working program");
     TuUpd* w = ui::Application::Instance().CreateForm<TuUpd>();
-    std::string engine = "Z:" + std::string(SETUP_ENGINE_DIR);
-    for (char& c : engine)
-        if (c == '/') c = '\\';
-    w->ZipBuilder1->DLLDirectory = engine;
+    w->ZipBuilder1->DLLDirectory = EngineFolder();
     w->ZipBuilder1->Unattended = true;
     w->ZipBuilder1->SetOnPasswordError([](ui::Component*, bool, std::string& password,
                                           const std::string&, uint32_t&,
