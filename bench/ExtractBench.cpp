@@ -8,9 +8,6 @@
 //
 //   setup_bench_extract <engine folder>                 the report
 //   setup_bench_extract <engine folder> --memory <zip>  one run of (1), for the memory figure
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -25,6 +22,7 @@
 #include <vector>
 
 #include "archive/ZipBuilder.h"
+#include "bench/BenchSupport.h"
 #include "tests/fixtures/ZipWriter.h"
 
 namespace {
@@ -42,37 +40,6 @@ double Seconds(Clock::duration d) {
 std::string WindowsPath(std::string host) {
     std::replace(host.begin(), host.end(), '/', '\\');
     return "Z:" + host;
-}
-
-// Bytes that compress about as well as a program: runs of code-like structure, tables and
-// stretches of noise.
-Bytes ExecutableLike(size_t size) {
-    std::mt19937 random(1790801);
-    Bytes out;
-    out.reserve(size);
-    out.push_back('M');
-    out.push_back('Z');
-    while (out.size() < size) {
-        const uint32_t kind = random() % 4;
-        const size_t run = 64 + random() % 960;
-        for (size_t i = 0; i < run && out.size() < size; ++i) {
-            switch (kind) {
-                case 0:
-                    out.push_back(static_cast<uint8_t>(random()));
-                    break;
-                case 1:
-                    out.push_back(static_cast<uint8_t>(i % 7 == 0 ? random() % 16 : 0x90));
-                    break;
-                case 2:
-                    out.push_back(static_cast<uint8_t>("\x55\x8B\xEC\x83\xEC\x10\x53\x56"[i % 8]));
-                    break;
-                default:
-                    out.push_back(static_cast<uint8_t>((i * 13) ^ (random() % 4)));
-                    break;
-            }
-        }
-    }
-    return out;
 }
 
 // The tight loop: read the entry's bytes from the file, decrypt, inflate and check the CRC.
@@ -138,22 +105,6 @@ bool Shell(const std::string& command) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// The peak resident memory of a child that runs `args`, in bytes.
-long PeakMemory(const std::vector<std::string>& args) {
-    const pid_t child = fork();
-    if (child == 0) {
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss * 1024L : -1;
-}
-
 void Row(const char* name, double t, double ours) {
     std::printf("  %-22s %9.4f s %9.2fx\n", name, t, t / ours);
 }
@@ -185,7 +136,7 @@ int main(int argc, char** argv) {
         fixtures::ZipWriter product;
         fixtures::Entry big;
         big.name = kEntry;
-        big.data = ExecutableLike(25466880);
+        big.data = bench::ExecutableLike(25466880);
         big.method = fixtures::kDeflated;
         big.password = kPassword;
         product.Add(std::move(big));
@@ -196,7 +147,7 @@ int main(int argc, char** argv) {
     std::printf("1. %s: %llu bytes, deflated to %llu and encrypted\n", kEntry,
                 static_cast<unsigned long long>(e.uncompressed_size),
                 static_cast<unsigned long long>(e.compressed_size));
-    const long peak = PeakMemory({argv[0], engine, "--memory", productZip});
+    const long peak = bench::PeakMemory({argv[0], engine, "--memory", productZip});
 
     const double ours = Best(runs, [&] { return ExtractToMemory(engine, productZip); });
     const double tight = Best(runs, [&] { return TightLoop(productZip, e); });
@@ -234,7 +185,7 @@ int main(int argc, char** argv) {
         const char* sub = i < 20 ? "bin/" : i < 28 ? "intl/" : i < 34 ? "udf/" : "system32/";
         fixtures::Entry f;
         f.name = std::string("Firebird-2.1.1.1/") + sub + "file" + std::to_string(i) + ".dll";
-        f.data = ExecutableLike(i < 4 ? 1200000 : 90000 + random() % 60000);
+        f.data = bench::ExecutableLike(i < 4 ? 1200000 : 90000 + random() % 60000);
         f.method = fixtures::kDeflated;
         server.Add(f);
     }
