@@ -1,7 +1,7 @@
-// Encrypted entries of megabytes, read, deciphered and inflated in many pieces: the content must
-// come out whole into memory and files, every callback must come on the thread that called the
-// engine, and every way an entry can fail or a run can stop must end the entry cleanly, with no
-// file left and nothing written past the memory block.
+// Encrypted entries large enough that the engine deciphers them on a second thread while it
+// inflates: the content must come out whole into memory and files, every callback must come on
+// the thread that called the engine, and every way an entry can fail or a run can stop must end
+// the entry cleanly, with no file left and nothing written past the memory block.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -98,6 +98,7 @@ TEST_F(LargeEntryTest, DeflatedAndStoredComeOutWholeWithEveryCallbackOnTheCallin
     w.Add(Encrypted("deflated.exe", fixtures::kDeflated));
     w.Add(Encrypted("stored.exe", fixtures::kStored));
     const fixtures::Archive archive = w.Build();
+    // Well above the half megabyte from which the engine deciphers on a second thread.
     ASSERT_GT(archive.layout.entries[0].compressed_size, 900000u);
     const std::string path = Save(archive);
     const size_t size = Content().size();
