@@ -69,7 +69,8 @@ void ZipKeys::Decrypt(uint8_t* data, size_t count) {
         const uint32_t partial = (k0 ^ t.lowInverse[(k0 >> 8) & 0xFF] ^ cipher) & 0xFF;
         const uint32_t k1Part = k1 * kMultiplier + 1;
         const uint32_t k2Part = t.crc[k2 & 0xFF] ^ (k2 >> 8);
-        // The stream byte: bits 8 to 15 of t * (t ^ 1) with t = key2 | 2.
+        // The stream byte: bits 8 to 15 of t * (t ^ 1) with t = (key2 | 2) & 0xFFFF; those bits
+        // of the product depend on the low 16 bits of t alone, so the mask is left out.
         const uint32_t k2Or2 = k2 | 2;
         const uint32_t stream = ((k2Or2 * (k2Or2 ^ 1)) >> 8) & 0xFF;
         const uint32_t plain = cipher ^ stream;
