@@ -14,8 +14,18 @@ namespace engine {
 // Receives the content piece by piece: false stops the decoding (a write error).
 using ContentSink = std::function<bool(const uint8_t* data, size_t count)>;
 
-// Told the bytes produced since its last call: false stops the decoding (cancelled).
+// Told the bytes produced since its last call: false stops the decoding (cancelled). Called
+// every megabyte or so and once at the end, always on the decoding thread.
 using ProgressFn = std::function<bool(uint64_t bytes)>;
+
+// Where the content goes. With a block the content is inflated straight into it, from its
+// start, and never past `capacity` bytes (content that would need more fails as kSinkFailed);
+// without one every piece goes to the sink, and without a sink either it is only counted.
+struct ContentOutput {
+    uint8_t* block = nullptr;
+    uint64_t capacity = 0;
+    ContentSink sink;
+};
 
 enum class DecodeResult {
     kOk,
@@ -24,16 +34,16 @@ enum class DecodeResult {
     kTooLong,      // the content exceeds the declared size
     kTooShort,     // the content is shorter than declared
     kCrcMismatch,  // the content is complete but its CRC differs (found in `crc`)
-    kSinkFailed,   // the sink refused a piece
+    kSinkFailed,   // the sink refused a piece, or the block is too small
     kStopped,      // progress asked to stop
     kUnsupported,  // a method other than stored or deflated
 };
 
 // Decodes the entry whose data (after any encryption header) starts at `dataStart` and is
-// `storedSize` bytes long. `keys` is null for an entry that is not encrypted. The sink never
+// `storedSize` bytes long. `keys` is null for an entry that is not encrypted. The output never
 // receives more than the entry's declared uncompressed size.
 DecodeResult DecodeEntry(Source& source, const CentralEntry& entry, uint64_t dataStart,
-                         uint64_t storedSize, ZipKeys* keys, const ContentSink& sink,
+                         uint64_t storedSize, ZipKeys* keys, const ContentOutput& output,
                          const ProgressFn& progress, uint32_t& crc);
 
 }  // namespace engine

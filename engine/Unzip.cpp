@@ -1,7 +1,6 @@
 #include "engine/Unzip.h"
 
 #include <algorithm>
-#include <cstring>
 #include <mutex>
 #include <new>
 
@@ -515,12 +514,12 @@ bool UnzipRun::FinishDecode(const Item& item, int result, uint32_t foundCrc) {
 bool UnzipRun::TestItem(Source& source, const Item& item, ZipKeys* keys, uint64_t dataStart,
                         uint64_t storedSize) {
     uint32_t crc = 0;
-    const ContentSink sink = [](const uint8_t*, size_t) { return true; };
+    const ContentOutput nowhere;
     const ProgressFn progress = [this](uint64_t n) {
         return Report(DZ_ACT_PROGRESS, 0, "", static_cast<int64_t>(n));
     };
     const DecodeResult r =
-        DecodeEntry(source, item.entry, dataStart, storedSize, keys, sink, progress, crc);
+        DecodeEntry(source, item.entry, dataStart, storedSize, keys, nowhere, progress, crc);
     return FinishDecode(item, static_cast<int>(r), crc);
 }
 
@@ -549,19 +548,16 @@ bool UnzipRun::ExtractToMemory(Source& source, const Item& item, ZipKeys* keys, 
             return false;
         }
     }
-    uint64_t written = 0;
-    const ContentSink sink = [&](const uint8_t* data, size_t count) {
-        if (count > capacity - written) return false;
-        std::memcpy(block + written, data, count);
-        written += count;
-        return true;
-    };
+    // The content is inflated in place: the block is never written past its capacity.
+    ContentOutput output;
+    output.block = block;
+    output.capacity = capacity;
     const ProgressFn progress = [this](uint64_t n) {
         return Report(DZ_ACT_PROGRESS, 0, "", static_cast<int64_t>(n));
     };
     uint32_t crc = 0;
     const DecodeResult r =
-        DecodeEntry(source, item.entry, dataStart, storedSize, keys, sink, progress, crc);
+        DecodeEntry(source, item.entry, dataStart, storedSize, keys, output, progress, crc);
     if (r == DecodeResult::kSinkFailed) {
         Skip(item, kErrMemory, kSkipNoMemory, "Not enough memory for " + item.name);
         return false;
@@ -590,7 +586,8 @@ bool UnzipRun::ExtractToFile(Source& source, const Item& item, ZipKeys* keys, ui
              "Cannot create a file in the folder of " + target);
         return false;
     }
-    const ContentSink sink = [&](const uint8_t* data, size_t count) {
+    ContentOutput output;
+    output.sink = [&](const uint8_t* data, size_t count) {
         return platform::FileWrite(handle, data, count) == static_cast<int64_t>(count);
     };
     const ProgressFn progress = [this](uint64_t n) {
@@ -598,7 +595,7 @@ bool UnzipRun::ExtractToFile(Source& source, const Item& item, ZipKeys* keys, ui
     };
     uint32_t crc = 0;
     const DecodeResult r =
-        DecodeEntry(source, item.entry, dataStart, storedSize, keys, sink, progress, crc);
+        DecodeEntry(source, item.entry, dataStart, storedSize, keys, output, progress, crc);
     const bool closed = platform::FileClose(handle);
     if (r != DecodeResult::kOk || !closed) {
         platform::RemoveFile(temp);

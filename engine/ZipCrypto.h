@@ -12,7 +12,7 @@ namespace engine {
 class ZipKeys {
 public:
     explicit ZipKeys(const std::string& password);
-    // Deciphers the bytes in place.
+    // Deciphers the bytes in place. Deciphering a run in pieces gives the same bytes as in one.
     void Decrypt(uint8_t* data, size_t count);
 
 private:
