@@ -57,8 +57,12 @@ int main(int argc, char** argv) {
 
     const int entries = argc > 1 ? std::atoi(argv[1]) : 65535;
     const int runs = 5;
-    const std::string folder = std::filesystem::temp_directory_path().string() + "/setup-bench-dir";
-    std::filesystem::create_directories(folder);
+    // A folder of this run's own, so runs side by side never share files.
+    std::string folder = std::filesystem::temp_directory_path().string() + "/setup-bench-dir-XXXXXX";
+    if (!mkdtemp(folder.data())) {
+        std::fprintf(stderr, "cannot make a folder in %s\n", folder.c_str());
+        return 1;
+    }
     setenv("SETUP_IVOX_PREFIX", (folder + "/prefix").c_str(), 1);
     const std::string file = folder + "/large.zip";
 
