@@ -8,6 +8,7 @@
 #include "platform/FileStamps.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
+#include "tests/engine/EngineFolderTest.h"
 #include "tests/engine/EngineHarness.h"
 #include "tests/fixtures/ZipWriter.h"
 
@@ -17,27 +18,13 @@ using fixtures::ToBytes;
 
 namespace {
 
-class EngineTest : public ::testing::Test {
+class EngineTest : public EngineFolderTest {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(Engine().error, "");
-        dir_ = MakeTestFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        out_ = dir_ + "\\out";
-        ASSERT_TRUE(platform::MakeFolder(out_));
-    }
-    void TearDown() override { RemoveTree(dir_); }
-
-    std::string Save(const fixtures::Archive& archive, const std::string& name = "test.zip") {
-        const std::string path = dir_ + "\\" + name;
-        EXPECT_TRUE(WriteFileBytes(path, archive.bytes));
-        return path;
-    }
     std::string Content(const std::string& relative) {
         const auto bytes = ReadFileBytes(out_ + "\\" + relative);
         return bytes ? std::string(bytes->begin(), bytes->end()) : std::string("<missing>");
     }
 
-    std::string dir_, out_;
     Recorder recorder_;
 };
 

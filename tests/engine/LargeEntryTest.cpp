@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/Files.h"
+#include "tests/engine/EngineFolderTest.h"
 #include "tests/engine/EngineHarness.h"
 #include "tests/fixtures/ZipWriter.h"
 
@@ -51,20 +52,10 @@ fixtures::Entry Encrypted(const std::string& name, uint16_t method) {
     return e;
 }
 
-class LargeEntryTest : public ::testing::Test {
+class LargeEntryTest : public EngineFolderTest {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(Engine().error, "");
-        dir_ = MakeTestFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        out_ = dir_ + "\\out";
-        ASSERT_TRUE(platform::MakeFolder(out_));
-    }
-    void TearDown() override { RemoveTree(dir_); }
-
     std::string Save(const fixtures::Archive& archive) {
-        const std::string path = dir_ + "\\large.zip";
-        EXPECT_TRUE(WriteFileBytes(path, archive.bytes));
-        return path;
+        return EngineFolderTest::Save(archive, "large.zip");
     }
     // One entry to the destination folder with the password.
     Job ToFolder(Recorder& recorder, const std::string& archive) {
@@ -90,8 +81,6 @@ protected:
                Bytes(recorder.block.begin() + static_cast<long>(size), recorder.block.end()) ==
                    Bytes(64, 0xAA);
     }
-
-    std::string dir_, out_;
 };
 
 }  // namespace
