@@ -198,7 +198,7 @@ long PutValue(void* handle, Value value) {
 
 }  // namespace
 
-long RegKey::Open(RegRoot root, const std::string& path, bool /*forWrite*/) {
+long RegKey::Open(RegRoot root, const std::string& path, bool /*forWrite*/, RegView) {
     Close();
     const std::string full = FullPath(root, path);
     if (!IsRootOnly(full)) {
@@ -210,7 +210,7 @@ long RegKey::Open(RegRoot root, const std::string& path, bool /*forWrite*/) {
     return kRegOk;
 }
 
-long RegKey::Create(RegRoot root, const std::string& path) {
+long RegKey::Create(RegRoot root, const std::string& path, RegView) {
     Close();
     const std::string full = FullPath(root, path);
     Store store;
@@ -270,7 +270,7 @@ long RegKey::WriteDword(const std::string& name, uint32_t value) {
     return PutValue(handle_, std::move(v));
 }
 
-long DeleteKeyTree(RegRoot root, const std::string& path) {
+long DeleteKeyTree(RegRoot root, const std::string& path, RegView) {
     const std::string full = FullPath(root, path);
     if (IsRootOnly(full)) return kRegAccessDenied;  // a root key cannot be deleted
     Store store;
