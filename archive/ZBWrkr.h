@@ -222,6 +222,7 @@ public:
     // One extraction: the checks, the command, the engine run and the end step. EZipBuilder
     // failures are reported here; other exceptions reach the caller after the end step.
     void DoExtract(ExtractMode mode, TZipStream* source);
+    bool RefuseNested();
     // Sets the command's fixed part from the worker's settings, with copies of the archive name
     // and the password (cut to 81 characters).
     void FillUnzipCommand(const std::string& archive, EngineCommand& command);

@@ -526,32 +526,31 @@ bool UnzipRun::TestItem(Source& source, const Item& item, ZipKeys* keys, uint64_
 bool UnzipRun::ExtractToMemory(Source& source, const Item& item, ZipKeys* keys, uint64_t dataStart,
                                uint64_t storedSize) {
     const uint64_t size = item.entry.uncompressedSize;
-    uint8_t* block = static_cast<uint8_t*>(command_.OutputBlock);
+    if (size > UINT32_MAX) {
+        Skip(item, kErrMemory, kSkipNoMemory, item.name + " is too large to extract to memory");
+        return false;
+    }
+    // The caller's block, and a larger one through action 13 only as the content arrives: a
+    // declared size is a claim, and a block the size of a false claim would cost its memory.
     uint64_t capacity = command_.OutputBlock ? command_.OutputSize : 0;
-    if (size != command_.OutputSize) {
-        if (size > UINT32_MAX) {
-            Skip(item, kErrMemory, kSkipNoMemory, item.name + " is too large to extract to memory");
-            return false;
-        }
+    const auto resize = [&](uint64_t wanted, uint8_t*& block, uint64_t& granted) {
         CallbackRecord record = {};
         record.ActionReply = DZ_ACT_STREAM_SIZE;
         record.Name = item.name.c_str();
-        record.Data.In.Size = static_cast<int64_t>(size);
-        if (!Call(record)) return false;
-        block = static_cast<uint8_t*>(record.Data.In.Second);
-        capacity = block
-                       ? std::min<uint64_t>(
-                             size, static_cast<uint64_t>(std::max<int64_t>(record.Data.In.Size, 0)))
-                       : 0;
-        if (record.ActionReply != DZ_REPLY_YES || capacity < size) {
-            Skip(item, kErrMemory, kSkipNoMemory, "Not enough memory for " + item.name);
+        record.Data.In.Size = static_cast<int64_t>(wanted);
+        if (!Call(record) || record.ActionReply != DZ_REPLY_YES || !record.Data.In.Second)
             return false;
-        }
-    }
+        block = static_cast<uint8_t*>(record.Data.In.Second);
+        granted = std::min<uint64_t>(
+            wanted, static_cast<uint64_t>(std::max<int64_t>(record.Data.In.Size, 0)));
+        capacity = granted;
+        return true;
+    };
     // The content is inflated in place: the block is never written past its capacity.
     ContentOutput output;
-    output.block = block;
+    output.block = static_cast<uint8_t*>(command_.OutputBlock);
     output.capacity = capacity;
+    output.grow = resize;
     const ProgressFn progress = [this](uint64_t n) {
         return Report(DZ_ACT_PROGRESS, 0, "", static_cast<int64_t>(n));
     };
@@ -559,10 +558,17 @@ bool UnzipRun::ExtractToMemory(Source& source, const Item& item, ZipKeys* keys, 
     const DecodeResult r =
         DecodeEntry(source, item.entry, dataStart, storedSize, keys, output, progress, crc);
     if (r == DecodeResult::kSinkFailed) {
-        Skip(item, kErrMemory, kSkipNoMemory, "Not enough memory for " + item.name);
+        if (!Stopped()) Skip(item, kErrMemory, kSkipNoMemory, "Not enough memory for " + item.name);
         return false;
     }
-    return FinishDecode(item, static_cast<int>(r), crc);
+    if (!FinishDecode(item, static_cast<int>(r), crc)) return false;
+    // The block ends where the content does.
+    if (capacity != size) {
+        uint8_t* block = nullptr;
+        uint64_t granted = 0;
+        if (!resize(size, block, granted) && Stopped()) return false;
+    }
+    return true;
 }
 
 bool UnzipRun::ExtractToFile(Source& source, const Item& item, ZipKeys* keys, uint64_t dataStart,

@@ -68,12 +68,14 @@ bool ReplaceFileWith(const std::string& from, const std::string& to) {
     const std::string hostFrom = HostPath(from), hostTo = HostPath(to);
     if (hostFrom.empty() || hostTo.empty()) return false;
     // rename() would replace an empty folder on some hosts; Windows never does.
+    // A target that does not exist yet has no mode to look at.
     struct stat st;
-    if (stat(hostTo.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    const bool exists = stat(hostTo.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
         errno = EISDIR;
         return false;
     }
-    if (S_ISREG(st.st_mode) && IsRunningProgram(st)) {
+    if (exists && S_ISREG(st.st_mode) && IsRunningProgram(st)) {
         errno = ETXTBSY;
         return false;
     }
