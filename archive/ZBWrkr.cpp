@@ -7,6 +7,7 @@
 
 #include "archive/Zbmsgstr.h"
 #include "archive/Ziputils.h"
+#include "engine/EntryNames.h"
 #include "platform/Drives.h"
 #include "platform/FileHandle.h"
 #include "platform/Files.h"
@@ -57,6 +58,12 @@ void TZBWorker::SetZipFileName(const std::string& name) {
 
 void TZBWorker::FreeDirectory() {
     zipContents_.clear();
+    listedAs_.clear();
+}
+
+int32_t TZBWorker::ContentsIndex(int32_t centralIndex) const {
+    if (centralIndex < 0 || static_cast<size_t>(centralIndex) >= listedAs_.size()) return -1;
+    return listedAs_[static_cast<size_t>(centralIndex)];
 }
 
 int32_t TZBWorker::Count() const {
@@ -151,9 +158,6 @@ std::string PartDigits(int32_t n) {
     const std::string s = std::to_string(1001 + n);
     return s.substr(s.size() - 3);
 }
-
-// Entries with bit 11 of their flags carry UTF-8 names.
-constexpr uint16_t kUtf8NameFlag = 0x0800;
 
 }  // namespace
 
@@ -302,15 +306,11 @@ int32_t TZBWorker::List() {
                 e.InternalAttrs = Get16(header + 36);
                 e.ExternalAttrs = Get32(header + 38);
                 e.LocalOffset = Get32(header + 42);
-                const std::string stored(name, nameLength);
-                std::string converted;
-                std::u16string wide;
-                // A name flagged as UTF-8 read as OEM would be garbled: decode it as what it is.
-                if ((e.GeneralFlags & kUtf8NameFlag) && platform::TryUtf8ToUtf16(stored, wide))
-                    converted = platform::Utf16ToAnsi(wide);
-                else
-                    converted = ConvertName(stored, false);
-                e.FileName = SetSlash(converted, psdBackslash);
+                // The engine reads the name by the same rule, so it finds the entry by this name.
+                const engine::EntryName entryName = engine::ReadEntryName(
+                    std::string(name, nameLength), e.GeneralFlags, Get16(header + 4),
+                    static_cast<engine::NameCodePage>(CodePage));
+                e.FileName = SetSlash(entryName.ansi, psdBackslash);
                 e.IsEncrypted = (e.GeneralFlags & 1) != 0;
                 e.ExtraField.resize(e.ExtraLength);
                 ReadExact(e.ExtraField.data(), e.ExtraLength, 10201);
@@ -321,7 +321,9 @@ int32_t TZBWorker::List() {
                 if (!UseDirOnlyEntries && platform::PathFileName(e.FileName).empty()) {
                     ++dirOnlyCount_;
                     entry.reset();
+                    listedAs_.push_back(-1);
                 } else {
+                    listedAs_.push_back(static_cast<int32_t>(zipContents_.size()));
                     zipContents_.push_back(std::move(entry));
                     if (Events.OnNewName)
                         Events.OnNewName(Sender, static_cast<int32_t>(i + 1), *zipContents_.back());

@@ -8,6 +8,7 @@
 #include "archive/ZBWrkr.h"
 #include "archive/Zbmsgstr.h"
 #include "archive/Ziputils.h"
+#include "engine/EntryNames.h"
 #include "platform/Drives.h"
 #include "platform/FileHandle.h"
 #include "platform/Files.h"
@@ -26,6 +27,7 @@ constexpr int32_t kMsgUnattendedExtract = 10502;  // "Warning - Unattended Extra
 constexpr int32_t kMsgBaseDirMissing = 10504;     // "Extract directory '%s' must exist"
 constexpr int32_t kMsgCannotOpen = 11002;         // "Zip file could not be opened"
 constexpr int32_t kMsgCannotWrite = 11051;        // "Cannot write to %s"
+constexpr int32_t kMsgNoFilesFound = 11454;       // "no files found"
 // The system's number for a name that is too long.
 constexpr uint32_t kErrorFilenameTooLong = 206;
 // The wildcard that stands for every entry.
@@ -210,7 +212,7 @@ void TZBWorker::DoExtract(ExtractMode mode, TZipStream* source) {
         if (mode == ExtractToMemory) {
             // Wildcards are not expanded here: the first text of FSpecArgs names the entry.
             for (const auto& entry : zipContents_) {
-                if (FSpecArgs.empty() || !platform::SameTextLocale(entry->FileName, FSpecArgs[0]))
+                if (FSpecArgs.empty() || !engine::SameEntryName(FSpecArgs[0], entry->FileName))
                     continue;
                 // The directory's size is only a claim: the first block is no larger than what
                 // the entry's stored bytes can produce, and the engine asks for more (action 13)
@@ -242,6 +244,10 @@ void TZBWorker::DoExtract(ExtractMode mode, TZipStream* source) {
         }
 
         if (mode == ExtractToDisk || c.ToMemory == 1) successCnt_ = UnzExec(&c);
+        // The directory named the entry; an engine that found none of it and said nothing
+        // would pass for a success with nothing in ZipStream.
+        if (mode == ExtractToMemory && c.ToMemory == 1 && successCnt_ == 0 && ErrCode == 0)
+            throw EZipBuilder(kMsgNoFilesFound, true);
 
         endStepDue = false;
         EndExtract(mode, command.get(), joined);

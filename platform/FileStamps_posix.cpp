@@ -8,6 +8,7 @@
 #include "platform/FileStamps.h"
 #include "platform/Paths.h"
 #include "platform/ProcessTable_posix.h"
+#include "platform/Text.h"
 
 namespace platform {
 
@@ -80,6 +81,20 @@ bool ReplaceFileWith(const std::string& from, const std::string& to) {
         return false;
     }
     return std::rename(hostFrom.c_str(), hostTo.c_str()) == 0;
+}
+
+// UTF-16 paths: ANSI is UTF-8 here, so every name converts exactly.
+bool GetFileDosTime(const std::u16string& path, uint32_t& dosDateTime) {
+    return GetFileDosTime(Utf16ToUtf8(path), dosDateTime);
+}
+bool SetFileDosTime(const std::u16string& path, uint32_t dosDateTime) {
+    return SetFileDosTime(Utf16ToUtf8(path), dosDateTime);
+}
+bool SetFileAttributeBits(const std::u16string& path, uint32_t attributes) {
+    return SetFileAttributeBits(Utf16ToUtf8(path), attributes);
+}
+bool ReplaceFileWith(const std::u16string& from, const std::u16string& to) {
+    return ReplaceFileWith(Utf16ToUtf8(from), Utf16ToUtf8(to));
 }
 
 }  // namespace platform

@@ -21,6 +21,19 @@ bool TryUtf8ToUtf16(const std::string& s, std::u16string& out);
 std::u16string AnsiToUtf16(const std::string& s);
 std::string Utf16ToAnsi(const std::u16string& s);
 
+// ANSI code page from UTF-16 without best-fit mapping: a character the code page cannot hold
+// exactly (a fullwidth solidus, a letter of another script) becomes the code page's default
+// character, never a look-alike such as "\" or "/". A precomposed letter the code page holds
+// only as a base letter and a combining mark (Vietnamese under 1258) is written that way.
+std::string Utf16ToAnsiExact(const std::u16string& s);
+
+// OEM code page -> UTF-16.
+std::u16string OemToUtf16(const std::string& s);
+
+// Upper case under the user's locale, every letter (not only ASCII ones), one UTF-16 unit for
+// one: for comparing names without regard to letter case.
+std::u16string UpperLocale(std::u16string s);
+
 // OEM code page <-> ANSI code page.
 std::string ConvertOemToAnsi(const std::string& s);
 std::string ConvertAnsiToOem(const std::string& s);

@@ -85,21 +85,28 @@ TEST_F(HostileArchiveTest, NamesThatLeaveTheDestinationAreSkippedInEveryForm) {
         "a/. ./evil.txt",
         "a/.../evil.txt",
         "a/.. /evil.txt",
-        "victim.txt:stream",
         "..",
         "a/../../..",
+        nullptr,
+        // Names that stay inside but that no Windows file system takes: error 22, not 13.
+        "victim.txt:stream",
         "con",
         "a/nul.txt",
         "bad\x01name.txt",
         "wild*.txt",
     };
+    bool leaves = true;
     for (const char* name : names) {
+        if (!name) {
+            leaves = false;
+            continue;
+        }
         for (int32_t dirNames : {0, 1}) {
             Recorder recorder;
             fixtures::Entry entry = fixtures::DeflatedEntry("placeholder", "escaped");
             entry.name = name;
             EXPECT_EQ(ExtractAll(WithEntry(entry), recorder, dirNames), 1) << name;
-            EXPECT_TRUE(recorder.HasError(13)) << name << "\n" << recorder.Errors();
+            EXPECT_TRUE(recorder.HasError(leaves ? 13 : 22)) << name << "\n" << recorder.Errors();
             ASSERT_EQ(recorder.Count(DZ_ACT_SKIPPED), 1) << name;
             EXPECT_EQ(recorder.Of(DZ_ACT_SKIPPED)[0].number2, 7 + 1) << name;
             ExpectOnlyInDestination({"safe.txt"});
