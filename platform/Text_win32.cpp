@@ -47,22 +47,52 @@ std::string ExactAnsi(const std::u16string& s, bool& lost) {
     return out;
 }
 
+std::u16string Fold(DWORD map, const std::u16string& s) {
+    const wchar_t* w = reinterpret_cast<const wchar_t*>(s.data());
+    const int n = FoldStringW(map, w, static_cast<int>(s.size()), nullptr, 0);
+    if (n <= 0) return s;
+    std::u16string out(static_cast<size_t>(n), u'\0');
+    FoldStringW(map, w, static_cast<int>(s.size()), reinterpret_cast<wchar_t*>(out.data()), n);
+    return out;
+}
+
+// One character the code page does not hold as it is, as a base letter with one of its marks
+// precomposed (or none) and the other marks combining, where the code page holds that: "ệ" is
+// "ê" and a combining dot below in code page 1258. False when no such form fits.
+bool AsBaseAndMarks(const std::u16string& one, std::string& out) {
+    const std::u16string d = Fold(MAP_COMPOSITE, one);
+    for (size_t m = 0; d.size() >= 2 && m < d.size(); ++m) {
+        std::u16string head = d.substr(0, 1);
+        if (m > 0) head = Fold(MAP_PRECOMPOSED, head + d[m]);
+        if (head.size() != 1) continue;
+        std::u16string marks;
+        for (size_t k = 1; k < d.size(); ++k)
+            if (k != m) marks += d[k];
+        bool lost = false;
+        out = ExactAnsi(head + marks, lost);
+        if (!lost) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string Utf16ToAnsiExact(const std::u16string& s) {
     bool lost = false;
-    std::string out = ExactAnsi(s, lost);
-    if (!lost) return out;
-    // Code pages such as 1258 hold some letters only as a base letter and a combining mark.
-    const wchar_t* w = reinterpret_cast<const wchar_t*>(s.data());
-    const int n = FoldStringW(MAP_COMPOSITE, w, static_cast<int>(s.size()), nullptr, 0);
-    if (n <= 0) return out;
-    std::u16string decomposed(static_cast<size_t>(n), u'\0');
-    FoldStringW(MAP_COMPOSITE, w, static_cast<int>(s.size()),
-                reinterpret_cast<wchar_t*>(decomposed.data()), n);
-    bool stillLost = false;
-    std::string second = ExactAnsi(decomposed, stillLost);
-    return stillLost ? out : second;
+    std::string whole = ExactAnsi(s, lost);
+    if (!lost) return whole;
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const bool pair = s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < s.size() &&
+                          s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF;
+        const std::u16string one = s.substr(i, pair ? 2 : 1);
+        if (pair) ++i;
+        std::string piece = ExactAnsi(one, lost);
+        std::string marked;
+        if (lost && AsBaseAndMarks(one, marked)) piece = marked;
+        out += piece;
+    }
+    return out;
 }
 
 std::u16string OemToUtf16(const std::string& s) {
