@@ -251,7 +251,11 @@ bool UnzipRun::Prepare(Source& source, std::vector<Item>& items) {
         EntryName name = ReadEntryName(item.entry, codePage);
         item.name = std::move(name.ansi);
         item.wide = std::move(name.wide);
-        item.folder = EndsInDelimiter(item.name) || IsFolderEntry(item.entry);
+        // The full name, not the ANSI one: in a double-byte code page a last byte of 0x5C may
+        // be the second half of a character.
+        item.folder =
+            (!item.wide.empty() && (item.wide.back() == u'/' || item.wide.back() == u'\\')) ||
+            IsFolderEntry(item.entry);
         std::string reason;
         if (!ReadLocalHeader(source, item.entry, item.dataStart, reason)) {
             item.fault = kErrLocalHeader;
