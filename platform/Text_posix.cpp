@@ -77,10 +77,22 @@ bool IsLeadByte(unsigned char) {
 
 namespace {
 
+// The C.UTF-8 locale, or null where the host has none. It is freed when this code is unloaded
+// (the engine module is, after every operation).
+locale_t Utf8Locale() {
+    static const struct Holder {
+        locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+        ~Holder() {
+            if (locale) freelocale(locale);
+        }
+    } holder;
+    return holder.locale;
+}
+
 // ANSI is UTF-8 here: letters fold by the Unicode tables of the C.UTF-8 locale, or as ASCII
 // where the host has none.
 char16_t UpperOne(char16_t c) {
-    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    const locale_t utf8 = Utf8Locale();
     if (utf8) {
         const wint_t u = towupper_l(c, utf8);
         return u <= 0xFFFF ? static_cast<char16_t>(u) : c;
@@ -99,7 +111,7 @@ std::u16string UpperLocale(std::u16string s) {
 bool SameTextLocale(const std::string& a, const std::string& b) {
     // ANSI is UTF-8 here: letters fold by the Unicode tables of the C.UTF-8 locale, or as
     // ASCII where the host has none.
-    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    const locale_t utf8 = Utf8Locale();
     const std::u16string wa = AnsiToUtf16(a), wb = AnsiToUtf16(b);
     if (wa.size() != wb.size()) return false;
     for (size_t i = 0; i < wa.size(); ++i) {
