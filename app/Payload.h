@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "ui/Exception.h"
 
@@ -52,5 +54,33 @@ void WriteWholeFile(const std::string& path, const void* data, size_t size);
 // folder takes no new file, writing fails part way (a full disk) or the file there is read-only
 // (which Windows never replaces); no new file is left behind either way.
 void ReplaceWholeFile(const std::string& path, const void* data, size_t size);
+
+// Every temporary file the setup program leaves beside a file it puts in place starts with
+// this, so that it is recognisable and never taken for (or mistaken with) a file of the user's.
+inline constexpr const char* kTempMark = "~SetupIVOX.";
+
+// One file of a set to put in place: where, and its whole new content.
+struct FileToPlace {
+    std::string path;
+    std::string bytes;
+};
+
+// Puts a set of files in place all together or not at all. Every new file is first written
+// whole beside its target, with a copy of the file it replaces; a journal in `journalFolder`
+// then names them all, and only after that are the targets replaced, in order, each just after
+// `beforeReplacing(i)` ran (which may stop the program that runs from file i). On any failure
+// the files already replaced get their old content back (a file that was not there goes again),
+// nothing of ours is left behind, and FileWriteError is raised as ReplaceWholeFile raises it.
+// A program killed part way leaves the journal, and RecoverInterruptedReplace puts the old set
+// back.
+void ReplaceFileSet(const std::vector<FileToPlace>& files, const std::string& journalFolder,
+                    const std::function<void(size_t)>& beforeReplacing = {});
+
+// What a program killed during ReplaceFileSet left: with its journal in `journalFolder`, the set
+// it named gets its old files back; then every temporary file of ours in `folders` (the folders
+// the set writes into) goes. Returns the number of files it put back. Safe to call when there
+// is nothing to recover.
+size_t RecoverInterruptedReplace(const std::string& journalFolder,
+                                 const std::vector<std::string>& folders);
 
 }  // namespace payload

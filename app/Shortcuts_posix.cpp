@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -270,8 +271,11 @@ public:
         if (!folder.empty()) text += "Path=" + EscapeValue(folder) + "\n";
 
         // As with a shell link, a folder that does not exist means no file, without a report.
-        const int fd =
-            open(HostOf(linkPath).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0755);
+        // The launcher is written whole beside its place and then takes it, so a full disk or a
+        // killed program never leaves a cut launcher, nor loses the one that was there.
+        const std::string host = HostOf(linkPath);
+        const std::string fresh = host + ".~SetupIVOX.new";
+        const int fd = open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0755);
         if (fd >= 0) {
             std::size_t done = 0;
             while (done < text.size()) {
@@ -279,7 +283,8 @@ public:
                 if (n <= 0) break;
                 done += static_cast<std::size_t>(n);
             }
-            close(fd);
+            const bool whole = close(fd) == 0 && done == text.size();
+            if (!whole || rename(fresh.c_str(), host.c_str()) != 0) unlink(fresh.c_str());
         }
         return new ShortcutLink(program, s.target.empty() ? "" : s.arguments, folder, icon,
                                 icon.empty() ? 0 : s.iconIndex);

@@ -1,5 +1,7 @@
 #include "app/uUpd.h"
 
+#include <zlib.h>
+
 #include <cctype>
 #include <chrono>
 #include <thread>
@@ -10,6 +12,7 @@
 #include "app/ProcessControl.h"
 #include "app/Shortcuts.h"
 #include "platform/Files.h"
+#include "platform/FindFiles.h"
 #include "platform/Launch.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
@@ -64,6 +67,13 @@ void StopAndWaitForEnd(const char* name) {
     const auto until = std::chrono::steady_clock::now() + kStopWait;
     while (FindRunningProcess(name) == kProcessRunning && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+// The engine writes each file of the tree under a name of its own ("~dz" and a number, ".tmp")
+// before the file takes its place; a killed run leaves such a file behind.
+bool IsEngineTemp(const std::string& name) {
+    if (name.size() < 8 || name.compare(0, 3, "~dz") != 0) return false;
+    return platform::UpperAscii(name.substr(name.size() - 4)) == ".TMP";
 }
 
 // The base name of a Windows path.
@@ -171,6 +181,9 @@ void TuUpd::TntFormCreate(ui::Component&) {
     }
     if (Edit_AppPath->Text().empty()) Edit_AppPath->SetText(platform::AnsiToUtf16(kDefaultFolder));
     Radio2->SetCaption(U("Tháo dỡ"));
+    // An install that was killed part way is undone before the user sees the window.
+    std::string folder;
+    if (platform::TryUtf16ToAnsi(Edit_AppPath->Text(), folder)) RecoverInterruptedRun(folder);
 }
 
 // Trailing backslashes off. The text stays UTF-16: going through the ANSI code page would turn
@@ -266,6 +279,9 @@ bool TuUpd::ExtractPayload() {
         ProgressBar1->SetPosition(0);
         return false;
     }
+    // A run that was killed part way is undone first: its files get their old content back and
+    // its temporary files go.
+    RecoverInterruptedRun(appFolder_);
     const std::string archive = ZipBuilder1->MakeTempFileName("zip", "zip");
     payload::WriteArchiveResource(payload::kProductArchive, archive);
     // The client library is a 32-bit library for the 32-bit product: it goes where 32-bit
@@ -275,14 +291,21 @@ bool TuUpd::ExtractPayload() {
     ZipBuilder1->SetFileName(archive);
     try {
         const std::string& app = appFolder_;
-        ExtractEntryToFile("ivoxcc.exe", app + "\\ivoxcc.exe");
-        ProgressBar1->SetPosition(ProgressBar1->Position() + 1);
-        ExtractEntryToFile("fb_gds32.dll", system + "\\gds32.dll");
-        ProgressBar1->SetPosition(ProgressBar1->Position() + 1);
-        // The station program runs from the file about to be replaced; it is ended first.
-        if (FindRunningProcess("voxTram.exe") == kProcessRunning) StopAndWaitForEnd("voxTram.exe");
-        ExtractEntryToFile("voxTram.exe", app + "\\voxTram.exe");
-        ProgressBar1->SetPosition(ProgressBar1->Position() + 1);
+        // All three files out of the archive and checked first: a damaged entry or a wrong
+        // password stops the sequence before any file of the installed version is touched.
+        std::vector<payload::FileToPlace> files = {
+            {app + "\\ivoxcc.exe", ""}, {system + "\\gds32.dll", ""}, {app + "\\voxTram.exe", ""}};
+        const char* const entries[] = {"ivoxcc.exe", "fb_gds32.dll", "voxTram.exe"};
+        for (size_t i = 0; i < files.size(); ++i) {
+            files[i].bytes = ExtractEntry(entries[i]);
+            ProgressBar1->SetPosition(ProgressBar1->Position() + 1);
+        }
+        // Then the three replace the installed ones together, or none does. The station
+        // program runs from its file; it is ended just before that file is replaced.
+        payload::ReplaceFileSet(files, app, [](size_t i) {
+            if (i == 2 && FindRunningProcess("voxTram.exe") == kProcessRunning)
+                StopAndWaitForEnd("voxTram.exe");
+        });
         InstallFirebird(app);
     } catch (const ui::Exception& e) {
         ShowError(ErrorText(e));
@@ -292,15 +315,45 @@ bool TuUpd::ExtractPayload() {
     return true;
 }
 
-// One entry of the open archive to one file. An entry that did not come out is an error, and the
-// file is replaced only by a complete new one, so a working program is never lost to a damaged
-// payload, a wrong password or a full disk.
-void TuUpd::ExtractEntryToFile(const std::string& entry, const std::string& destination) {
+// One entry of the open archive, whole and checked against its recorded CRC. An entry that did
+// not come out, or not as it was stored, is an error.
+std::string TuUpd::ExtractEntry(const std::string& entry) {
     ZipBuilder1->FSpecArgs().clear();
     ZipBuilder1->FSpecArgs().push_back(entry);
     archive::TZipStream* stream = ZipBuilder1->ExtractFileToStream("");
     if (!stream) throw NotExtracted(entry, ZipBuilder1->GetErrMessage());
-    payload::ReplaceWholeFile(destination, stream->Memory(), static_cast<size_t>(stream->Size()));
+    std::string bytes(reinterpret_cast<const char*>(stream->Memory()),
+                      static_cast<size_t>(stream->Size()));
+    const archive::ZipDirEntry* stored = nullptr;
+    for (int32_t i = 0; i < ZipBuilder1->Count() && !stored; ++i)
+        if (platform::SameTextAscii(ZipBuilder1->DirEntry(i).FileName, entry))
+            stored = &ZipBuilder1->DirEntry(i);
+    const uLong crc = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(bytes.data()),
+                            static_cast<uInt>(bytes.size()));
+    if (!stored || stored->Crc != crc || stored->UnpackedSize != bytes.size())
+        throw NotExtracted(entry, "");
+    return bytes;
+}
+
+// Undoes what a killed run left in the folder and the system folder: the product files it had
+// begun to replace get their old content back, and every temporary file of ours goes, the
+// engine's in the server tree too.
+void TuUpd::RecoverInterruptedRun(const std::string& folder) {
+    payload::RecoverInterruptedReplace(folder, {folder, platform::SystemFolder32()});
+    std::vector<std::string> pending = {folder + "\\" + kServerFolder};
+    while (!pending.empty()) {
+        const std::string dir = pending.back();
+        pending.pop_back();
+        for (const std::string& name : platform::FindFiles(dir + "\\*")) {
+            const std::string path = dir + "\\" + name;
+            platform::FileAttributes a;
+            if (!platform::ReadFileAttributes(path, a)) continue;
+            if (a.directory)
+                pending.push_back(path);
+            else if (IsEngineTemp(name))
+                platform::RemoveFile(path);
+        }
+    }
 }
 
 // The server tree into the application folder, then its two installers, started hidden and not

@@ -62,7 +62,8 @@ private:
     void InstallOrUpgrade();
     void Uninstall();
     bool ExtractPayload();
-    void ExtractEntryToFile(const std::string& entry, const std::string& destination);
+    std::string ExtractEntry(const std::string& entry);
+    void RecoverInterruptedRun(const std::string& folder);
     void InstallFirebird(const std::string& folder);
     bool CreateShortcutsAndSavePath();
     // Takes the folder the field names as the application folder, creating it with its missing

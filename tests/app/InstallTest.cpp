@@ -488,6 +488,64 @@ TEST_F(InstallTest, WriteFailuresAreNamedAndAnUnrecordedFolderIsNoSuccess) {
 #endif
 }
 
+// An installed version whose three product files are all replaced or none is: a damaged third
+// entry stops the upgrade before anything is replaced, and a third file that cannot be replaced
+// puts the first two back. Nothing of ours stays beside them.
+TEST_F(InstallTest, TheThreeProductFilesAreReplacedTogetherOrNotAtAll) {
+    const std::string files[] = {kApp + "\\ivoxcc.exe", Gds32(), kApp + "\\voxTram.exe"};
+    const auto installOld = [&] {
+        for (const std::string& f : files) Write(f, "the old " + f);
+    };
+    const auto expectOld = [&] {
+        for (const std::string& f : files) EXPECT_TRUE(ReadAll(f) == "the old " + f) << f;
+        EXPECT_EQ(FilesIn(kApp), (std::set<std::string>{"ivoxcc.exe", "voxTram.exe", "other.exe"}));
+        for (const std::string& name : FilesIn(platform::SystemFolder32()))
+            EXPECT_EQ(name.find("~SetupIVOX"), std::string::npos) << name;
+    };
+    installOld();
+    Write(kApp + "\\other.exe", "");
+
+    // The product archive, damaged in the station program's data once the component has read
+    // its directory: that entry no longer comes out whole.
+    TuUpd* w = ui::Application::Instance().CreateForm<TuUpd>();
+    w->ZipBuilder1->DLLDirectory = EngineFolder();
+    w->ZipBuilder1->SetOnDirUpdate([w](ui::Component*) {
+        for (int32_t i = 0; i < w->ZipBuilder1->Count(); ++i) {
+            const archive::ZipDirEntry& e = w->ZipBuilder1->DirEntry(i);
+            if (e.FileName != "voxTram.exe") continue;
+            std::fstream f(platform::HostPath(w->ZipBuilder1->ZipFileName()),
+                           std::ios::in | std::ios::out | std::ios::binary);
+            f.seekp(e.LocalOffset + 30 + e.NameLength + e.ExtraLength + 40);
+            f.put('\x5a');
+        }
+    });
+    w->bt_NangCap->Click();
+    ASSERT_EQ(backend->boxes.size(), 1u);
+    EXPECT_NE(backend->boxes[0].text.find(u"voxTram.exe"), std::u16string::npos);
+    EXPECT_EQ(backend->boxes[0].Icon(), unsigned(ui::kMbIconError));
+    expectOld();
+    EXPECT_FALSE(ProductKeyExists());
+    RestartApplication();
+
+    // The station program's file held by a program of another name, which the upgrade does not
+    // stop: the third file cannot be replaced, and the first two are put back.
+    platform::RemoveFile(kApp + "\\other.exe");
+    ASSERT_TRUE(testing_machine::CopyHostFile(testing_machine::IdleProgramHostPath(),
+                                              kApp + "\\voxTram.exe"));
+    fs::create_hard_link(platform::HostPath(kApp + "\\voxTram.exe"),
+                         platform::HostPath(kApp + "\\other.exe"));
+    const std::string station = ReadAll(kApp + "\\voxTram.exe");
+    ASSERT_TRUE(voxTram.Start(kApp + "\\other.exe"));
+    w = RunInstall();
+    ExpectRestoredAfter(w, kCloseTheProgram);
+    EXPECT_TRUE(ReadAll(kApp + "\\voxTram.exe") == station);
+    EXPECT_TRUE(voxTram.Running());
+    for (const std::string& f : {files[0], files[1]})
+        EXPECT_TRUE(ReadAll(f) == "the old " + f) << f;
+    EXPECT_EQ(FilesIn(kApp), (std::set<std::string>{"ivoxcc.exe", "voxTram.exe", "other.exe"}));
+    voxTram.Stop();
+}
+
 // The payload's entry did not come out (here: the wrong password); the program there before
 // must still be there, not an empty file in its place.
 TEST_F(InstallTest, AnEntryThatDidNotComeOutLeavesTheInstalledProgramAlone) {
