@@ -107,11 +107,13 @@ int32_t TZBDynamicBind::LoadDll(uint32_t reasons) {
     WaitCursor busy(*this);
     dllVersion_ = 0;
 
-    std::string path;
-    if (!tempDllPath_.empty())
-        path = tempDllPath_;
-    else if (dllDir_ == kResourceEngineDir)
-        path = ExtractResourceDll();
+    if (dllDir_ == kResourceEngineDir) {
+        LoadResourceEngineOnly();
+        if (Verbose) ReportToUser(zacMessage, 0, 0, ZipFmtLoadStr(kMsgLoaded, {dllPath_}));
+        return dllVersion_;
+    }
+
+    std::string path = tempDllPath_;
     if (path.empty() && !dllDir_.empty()) {
         path = PathConcat(dllDir_, kEngineFileName);
         // A relative folder is taken from the program's folder.
@@ -130,6 +132,25 @@ int32_t TZBDynamicBind::LoadDll(uint32_t reasons) {
     }
     if (Verbose) ReportToUser(zacMessage, 0, 0, ZipFmtLoadStr(kMsgLoaded, {dllPath_}));
     return dllVersion_;
+}
+
+void TZBDynamicBind::LoadResourceEngineOnly() {
+    // A program that runs with administrator rights takes no module that lies beside it or is
+    // found by name: when the carried engine cannot be written out or loaded, the load fails.
+    if (tempDllPath_.empty()) ExtractResourceDll();
+    if (tempDllPath_.empty()) {
+        loadReasons_ = 0;
+        throw EZipBuilder(kMsgLoadFailed, std::string(kEngineFileName));
+    }
+    // Written out afresh for every load and gone with the unload, so the file never waits in the
+    // temporary folder between two loads.
+    deleteTempOnUnload_ = true;
+    try {
+        LoadModule(tempDllPath_, true);
+    } catch (...) {
+        RemoveTempDll();
+        throw;
+    }
 }
 
 int32_t TZBDynamicBind::LoadModule(const std::string& path, bool mustLoad) {
@@ -177,15 +198,27 @@ int32_t TZBDynamicBind::LoadModule(const std::string& path, bool mustLoad) {
     return 0;
 }
 
-std::string TZBDynamicBind::MakeTempDllName() const {
+std::string TZBDynamicBind::MakeTempDllName(platform::FileHandle& file) const {
+    file = platform::kInvalidFileHandle;
     std::string folder = TempDir.empty() ? platform::TempFolder() : DelimitPath(TempDir, true);
     if (folder.empty()) return "";
-    std::string name = platform::CreateTempFileName(folder, "DZ_");
-    if (name.empty()) return "";
-    platform::RemoveFile(name);
-    const size_t cut = name.find_last_of(".\\:");
-    if (cut != std::string::npos && name[cut] == '.') name.erase(cut);
-    return name + ".dll";
+    // The number comes from a temporary name of the system's, held until the engine's own file
+    // is made; that file is made new, so a file left at its name (by a run that was killed, or
+    // by anyone else) is never written into or loaded: another number is tried instead.
+    std::vector<std::string> reserved;
+    std::string name;
+    for (int attempt = 0; attempt < 16 && file == platform::kInvalidFileHandle; ++attempt) {
+        reserved.push_back(platform::CreateTempFileName(folder, "DZ_"));
+        name = reserved.back();
+        if (name.empty()) break;
+        const size_t cut = name.find_last_of(".\\:");
+        if (cut != std::string::npos && name[cut] == '.') name.erase(cut);
+        name += ".dll";
+        file = platform::FileCreatePrivate(name);
+    }
+    for (const std::string& r : reserved)
+        if (!r.empty()) platform::RemoveFile(r);
+    return file == platform::kInvalidFileHandle ? "" : name;
 }
 
 std::string TZBDynamicBind::ExtractResourceDll() {
@@ -200,27 +233,22 @@ std::string TZBDynamicBind::ExtractResourceDll() {
         if (Trace) ReportToUser(zacMessage, 0, 0, "No dll in resource");
         return tempDllPath_;
     }
-    tempDllPath_ = MakeTempDllName();
+    tempDllPath_.clear();
+    if (image.size <= kMinResourceEngineSize) return tempDllPath_;
+    platform::FileHandle file = platform::kInvalidFileHandle;
+    tempDllPath_ = MakeTempDllName(file);
     if (tempDllPath_.empty()) return tempDllPath_;
 
     bool ok = false;
-    platform::FileHandle file = platform::kInvalidFileHandle;
     try {
-        if (image.size > kMinResourceEngineSize) {
-            file = platform::FileOpen(tempDllPath_, platform::FileAccess::kWrite,
-                                      platform::FileShare::kDenyReadWrite,
-                                      platform::FileDisposition::kCreateAlways);
-            if (file != platform::kInvalidFileHandle) {
-                if (image.data[0] == 'M' && image.data[1] == 'Z') {
-                    ok = WriteAll(file, image.data, image.size);
-                } else {
-                    ByteSource source(image);
-                    std::vector<unsigned char> decoded;
-                    ok = LZ77Extract(source, static_cast<uint32_t>(image.size), decoded) ==
-                             Lz77Status::kOk &&
-                         WriteAll(file, decoded.data(), decoded.size());
-                }
-            }
+        if (image.data[0] == 'M' && image.data[1] == 'Z') {
+            ok = WriteAll(file, image.data, image.size);
+        } else {
+            ByteSource source(image);
+            std::vector<unsigned char> decoded;
+            ok = LZ77Extract(source, static_cast<uint32_t>(image.size), decoded) ==
+                     Lz77Status::kOk &&
+                 WriteAll(file, decoded.data(), decoded.size());
         }
         if (Trace && ok)
             ReportToUser(zacMessage, 0, 0,
@@ -229,8 +257,11 @@ std::string TZBDynamicBind::ExtractResourceDll() {
         ok = false;
     }
     CloseFileHandle(file);
-    if (!ok && platform::FileExists(tempDllPath_)) platform::RemoveFile(tempDllPath_);
-    if (!platform::FileExists(tempDllPath_)) tempDllPath_.clear();
+    // The file is ours: a partial one goes, and its name with it.
+    if (!ok) {
+        platform::RemoveFile(tempDllPath_);
+        tempDllPath_.clear();
+    }
     return tempDllPath_;
 }
 

@@ -10,6 +10,7 @@
 
 #include "archive/ZBCore.h"
 #include "engine/DelZip179.h"
+#include "platform/FileHandle.h"
 #include "platform/Modules.h"
 
 namespace archive {
@@ -37,7 +38,7 @@ constexpr unsigned kResEngineBuild = 11612;
 inline const char* const kResEngineImage = "#11613";
 // An engine image in the resources is used only when it is larger than this.
 constexpr size_t kMinResourceEngineSize = 50000;
-// The DLLDirectory value that asks for the engine carried in the resources.
+// The DLLDirectory value that takes the engine carried in the resources and no other.
 inline const char* const kResourceEngineDir = "><";
 
 class TZBDynamicBind : public TZBCore {
@@ -51,7 +52,8 @@ public:
     // differs from the current state. EZipBuilder 10650 or 10651 when the engine cannot load.
     void SetLoaded(bool value);
     // The component's DLLDirectory: where the next load looks for the engine. A folder starting
-    // with "." is relative to the program's folder; "><" asks for the engine in the resources.
+    // with "." is relative to the program's folder; "><" takes the engine in the resources and
+    // nothing else (EZipBuilder 10650 when there is none or it cannot be written out).
     void SetDllDirectory(const std::string& value);
     const std::string& DllDir() const { return dllDir_; }
     // Sets the cancel flag and tells a loaded engine to stop.
@@ -95,14 +97,18 @@ private:
     // Loads the module at `path` and binds it: its build, or 0 when it did not load or is no
     // usable engine (then EZipBuilder 10650 or 10651 when `mustLoad`).
     int32_t LoadModule(const std::string& path, bool mustLoad);
+    // The DLLDirectory "><": loads the engine carried in the resources and no other one.
+    void LoadResourceEngineOnly();
     void UnloadModule();
     void ClearEntryPoints();
     // Writes the engine carried in the resources to a temporary file: TempDllPath, "" when
     // there is none or it could not be written.
     std::string ExtractResourceDll();
     void RemoveTempDll();
-    // The temporary file name "DZ_<n>.dll" in TempDir or the system's temporary folder.
-    std::string MakeTempDllName() const;
+    // Creates the temporary file "DZ_<n>.dll" in TempDir or the system's temporary folder, new
+    // and private to the running user and administrators: its name with `file` open for
+    // writing, or "" when none could be made.
+    std::string MakeTempDllName(platform::FileHandle& file) const;
 
     DZ_ZipExecFn zipExec_ = nullptr;
     DZ_UnzExecFn unzExec_ = nullptr;

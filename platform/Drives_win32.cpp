@@ -1,9 +1,9 @@
 #include <windows.h>
-#include <winnetwk.h>
 
 #include <vector>
 
 #include "platform/Drives.h"
+#include "platform/Modules.h"
 
 namespace platform {
 
@@ -66,9 +66,14 @@ std::string UniversalPathName(const std::string& path) {
     if (path.size() < 2 || path[1] != ':') return path;
     const std::string drive = path.substr(0, 2);
     if (GetDriveTypeA((drive + "\\").c_str()) != DRIVE_REMOTE) return path;
+    // The network library is loaded from the system folder when it is first needed, so the
+    // program imports no library that could be planted beside it.
+    using GetConnectionFn = DWORD(WINAPI*)(LPCSTR, LPSTR, LPDWORD);
+    static const auto getConnection = reinterpret_cast<GetConnectionFn>(
+        ModuleExport(OpenSystemModule("mpr.dll"), "WNetGetConnectionA"));
     char remote[MAX_PATH + 1] = {};
     DWORD size = MAX_PATH;
-    if (WNetGetConnectionA(drive.c_str(), remote, &size) != NO_ERROR) return path;
+    if (!getConnection || getConnection(drive.c_str(), remote, &size) != NO_ERROR) return path;
     return remote + path.substr(2);
 }
 

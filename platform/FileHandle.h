@@ -42,6 +42,11 @@ FileHandle FileOpen(const std::string& path, FileAccess access, FileShare share,
 FileHandle FileOpen(const std::u16string& path, FileAccess access, FileShare share,
                     FileDisposition disposition);
 
+// Creates a new file that only the running user and administrators may change, open for writing
+// with every other open denied: its handle; kInvalidFileHandle when anything already exists at
+// the path (a link too) or the file cannot be created. For files the program later loads as code.
+FileHandle FileCreatePrivate(const std::string& path);
+
 // Reads up to `count` bytes at the position: the number read, fewer than `count` only at the
 // end of the file; -1 on error or an invalid handle.
 int64_t FileRead(FileHandle handle, void* buffer, size_t count);

@@ -133,6 +133,26 @@ FileHandle FileOpen(const std::string& path, FileAccess access, FileShare share,
     return fd;
 }
 
+FileHandle FileCreatePrivate(const std::string& path) {
+    const std::string host = HostPath(path);
+    if (host.empty()) {
+        errno = EINVAL;
+        return kInvalidFileHandle;
+    }
+    // O_EXCL also refuses a link at the path, even one that leads nowhere; the mode leaves the
+    // file to its owner (and root).
+    const int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+    if (fd < 0) return kInvalidFileHandle;
+    if (fchmod(fd, 0600) != 0 || !Announce(fd, FileAccess::kWrite, FileShare::kDenyReadWrite)) {
+        const int error = errno;
+        close(fd);
+        unlink(host.c_str());
+        errno = error;
+        return kInvalidFileHandle;
+    }
+    return fd;
+}
+
 int64_t FileRead(FileHandle handle, void* buffer, size_t count) {
     const int fd = Descriptor(handle);
     if (fd < 0) return -1;

@@ -1,4 +1,8 @@
 #include <windows.h>
+// After windows.h, which it needs.
+#include <sddl.h>
+
+#include <vector>
 
 #include "platform/FileHandle.h"
 #include "platform/Text.h"
@@ -48,6 +52,53 @@ FileHandle FileOpen(const std::u16string& path, FileAccess access, FileShare sha
 FileHandle FileOpen(const std::string& path, FileAccess access, FileShare share,
                     FileDisposition disposition) {
     return FileOpen(AnsiToUtf16(path), access, share, disposition);
+}
+
+namespace {
+
+// The running user's SID as text ("S-1-5-21-..."), "" when the token does not tell.
+std::string UserSidText() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return "";
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::string text;
+    if (size > 0) {
+        std::vector<unsigned char> buffer(size);  // aligned as new aligns, as TOKEN_USER needs
+        char* sid = nullptr;
+        if (GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
+            ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &sid)) {
+            text = sid;
+            LocalFree(sid);
+        }
+    }
+    CloseHandle(token);
+    return text;
+}
+
+}  // namespace
+
+FileHandle FileCreatePrivate(const std::string& path) {
+    const std::string user = UserSidText();
+    if (path.empty() || user.empty()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return kInvalidFileHandle;
+    }
+    // A protected list that takes nothing from the folder: full access for the running user
+    // and the Administrators group, nothing for anyone else.
+    const std::string sddl = "D:P(A;;FA;;;" + user + ")(A;;FA;;;BA)";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        return kInvalidFileHandle;
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    // CREATE_NEW never opens what is there, and a reparse point at the path counts as there.
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD error = GetLastError();
+    LocalFree(descriptor);
+    SetLastError(error);
+    return h == INVALID_HANDLE_VALUE ? kInvalidFileHandle : reinterpret_cast<FileHandle>(h);
 }
 
 int64_t FileRead(FileHandle handle, void* buffer, size_t count) {

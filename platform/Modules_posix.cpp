@@ -26,6 +26,9 @@ std::string HostProgramFile() {
     return std::string(buffer.data(), static_cast<size_t>(n));
 }
 
+// Whether a bare name may still come from the program's folder.
+bool besideProgram = true;
+
 void* Open(const std::string& hostPath) {
     return dlopen(hostPath.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
@@ -38,7 +41,7 @@ ModuleHandle OpenModule(const std::string& path, uint32_t* error) {
         if (PathFolder(path).empty()) {
             // The program's folder first, then the host's search by name.
             const std::string beside = PathFolder(ProgramFileName()) + path;
-            if (FileExists(beside)) module = Open(HostPath(beside));
+            if (besideProgram && FileExists(beside)) module = Open(HostPath(beside));
             if (!module) module = Open(path);
         } else {
             const std::string host = HostPath(path);
@@ -50,6 +53,14 @@ ModuleHandle OpenModule(const std::string& path, uint32_t* error) {
         if (!module) *error = FileExists(path) ? kErrorBadExeFormat : kErrorModNotFound;
     }
     return module;
+}
+
+void RestrictModuleSearch() {
+    besideProgram = false;
+}
+
+ModuleHandle OpenSystemModule(const std::string& name) {
+    return name.empty() || name.find('/') != std::string::npos ? nullptr : Open(name);
 }
 
 void* ModuleExport(ModuleHandle module, const char* name) {

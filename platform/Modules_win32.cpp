@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <string>
+
 #include "platform/Modules.h"
 
 namespace platform {
@@ -12,6 +14,34 @@ ModuleHandle OpenModule(const std::string& path, uint32_t* error) {
     SetErrorMode(previous);
     if (error) *error = failure;
     return reinterpret_cast<ModuleHandle>(module);
+}
+
+ModuleHandle OpenSystemModule(const std::string& name) {
+    wchar_t folder[MAX_PATH + 1];
+    const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return nullptr;
+    std::wstring path(folder, n);
+    path += L'\\';
+    path.append(name.begin(), name.end());  // system file names are plain ASCII
+    return reinterpret_cast<ModuleHandle>(LoadLibraryW(path.c_str()));
+}
+
+void RestrictModuleSearch() {
+    // Looked up by name: older systems lack them, and the program must start there too.
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    using SetDllDirectoryFn = BOOL(WINAPI*)(LPCWSTR);
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    if (!kernel) return;
+    const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    const auto setFolder = reinterpret_cast<SetDllDirectoryFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryW")));
+    // An empty DLL folder takes the current folder out of the search.
+    if (setFolder) setFolder(L"");
+    if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+    // The program's folder still comes first for a name not loaded yet; a library already
+    // loaded is found by its name, so the theme library comes from the system folder now.
+    OpenSystemModule("uxtheme.dll");
 }
 
 void* ModuleExport(ModuleHandle module, const char* name) {

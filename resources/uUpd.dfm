@@ -144,6 +144,7 @@ object uUpd: TuUpd
     SFXCaption = 'Self-extracting Archive'
     SFXLanguage = 'US'
     SFXOptions = [SFXCheckSize]
+    DLLDirectory = '><'
     OnMessage = ZipBuilder1Message
     OnPasswordError = ZipBuilder1PasswordError
     Left = 416

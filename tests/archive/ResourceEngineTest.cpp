@@ -1,15 +1,18 @@
 // An engine carried in the program's own resources (this test program carries one: build
 // 1790805 as string 11612, its image as raw data 11613), written to a temporary file and loaded
-// when it is newer than the one on disk.
+// when it is newer than the one on disk, or as the only engine when DLLDirectory asks for it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "archive/ZipBuilder.h"
 #include "platform/Files.h"
+#include "platform/Modules.h"
 #include "platform/PathParts.h"
+#include "platform/Paths.h"
 #include "ui/Application.h"
 #include "ui/HeadlessBackend.h"
 
@@ -98,6 +101,37 @@ TEST_F(ResourceEngineTest, AskedForByFolderAndDroppedWhenTheFolderChanges) {
     EXPECT_FALSE(platform::FileExists(temp));
     z->SetDll_Load(true);
     EXPECT_EQ(z->Dll_Build(), 3000102);
+}
+
+TEST_F(ResourceEngineTest, AskedForByFolderNothingElseStandsInAndNoFileWaitsBetweenLoads) {
+    // A newer engine beside the program, where a search by name looks first (the program has a
+    // folder of its own).
+    const std::string beside = platform::PathFolder(platform::ProgramFileName()) + "DelZip179.dll";
+    std::filesystem::copy_file(platform::HostPath(EngineFolder("v300") + "\\DelZip179.dll"),
+                               platform::HostPath(beside),
+                               std::filesystem::copy_options::overwrite_existing);
+    z->DLLDirectory = "><";
+    Start();
+    std::string before;
+    for (int load = 0; load < 2; ++load) {
+        z->SetDll_Load(true);
+        EXPECT_EQ(z->Dll_Build(), 1790805);
+        const std::string temp = z->Worker().TempDllPath();
+        EXPECT_TRUE(platform::FileExists(temp));
+        EXPECT_NE(temp, before);
+        z->SetDll_Load(false);
+        EXPECT_FALSE(platform::FileExists(temp)) << "still there after the unload: " << temp;
+        before = temp;
+    }
+
+    // Nowhere to write the carried engine: the load fails rather than take the one beside.
+    z->TempDir = platform::PathFolder(platform::ProgramFileName()) + "missing";
+    Start();
+    z->SetDll_Load(true);
+    EXPECT_FALSE(z->Dll_Load());
+    EXPECT_EQ(z->GetErrCode(), 10650);
+    EXPECT_EQ(log.back(), "10650 Failed to load DelZip179.dll");
+    platform::RemoveFile(beside);
 }
 
 }  // namespace

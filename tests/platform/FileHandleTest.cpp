@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
 
 #include <filesystem>
 #include <string>
@@ -169,4 +172,31 @@ TEST_F(FileHandleTest, AttributesTellFoldersFilesAndReadOnlyFiles) {
     fs::permissions(HostPath(path), fs::perms::owner_write, fs::perm_options::add);
     EXPECT_FALSE(ReadFileAttributes(kDir + "\\missing", a));
     EXPECT_FALSE(ReadFileAttributes("", a));
+}
+
+TEST_F(FileHandleTest, APrivateFileIsNewAndOnlyItsUserAndAdministratorsMayChangeIt) {
+    // Whatever lies at the path already (a leftover, a planted file) is refused and kept.
+    const std::string there = Make("there.dll", "planted");
+    EXPECT_EQ(FileCreatePrivate(there), kInvalidFileHandle);
+    FileHandle h =
+        FileOpen(there, FileAccess::kRead, FileShare::kDenyNone, FileDisposition::kOpenExisting);
+    char buf[16] = {};
+    EXPECT_EQ(FileRead(h, buf, sizeof buf), 7);
+    EXPECT_TRUE(FileClose(h));
+
+    const std::string path = kDir + "\\new.dll";
+    h = FileCreatePrivate(path);
+    ASSERT_NE(h, kInvalidFileHandle);
+    EXPECT_EQ(FileWrite(h, "MZ", 2), 2);
+    // No other open while it is being written.
+    EXPECT_EQ(
+        FileOpen(path, FileAccess::kRead, FileShare::kDenyNone, FileDisposition::kOpenExisting),
+        kInvalidFileHandle);
+    EXPECT_TRUE(FileClose(h));
+    // Only its owner may use it on POSIX hosts; Wine keeps no access list to look at.
+#if !defined(_WIN32)
+    struct stat st;
+    ASSERT_EQ(stat(HostPath(path).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+#endif
 }

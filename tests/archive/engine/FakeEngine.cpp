@@ -1,10 +1,13 @@
 // The test engine (see FakeEngine.h). Built once per flavour with FAKE_VERSION, FAKE_BUILD,
-// FAKE_WITHOUT_PATH (no DZ_Path export) and FAKE_PADDING (a block of random bytes, so the image
-// is as large as a real engine's).
+// FAKE_WITHOUT_PATH (no DZ_Path export), FAKE_PADDING (a block of random bytes, so the image
+// is as large as a real engine's) and FAKE_PLANTED (a module planted beside a program: loaded, it
+// leaves the file "<its own file>.loaded", and it claims every command extracted one entry).
 #include "tests/archive/engine/FakeEngine.h"
 
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <string>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -21,9 +24,15 @@
 
 namespace {
 
+#ifdef FAKE_PLANTED
+constexpr int32_t kInitialResult = 1;
+#else
+constexpr int32_t kInitialResult = 0;
+#endif
+
 FakeStep g_steps[kFakeSteps];
 int32_t g_stepCount = 0;
-int32_t g_result = 0;
+int32_t g_result = kInitialResult;
 int32_t g_end = kFakeReturn;
 int32_t g_calls = 0;
 int32_t g_abortCalls = 0;
@@ -56,7 +65,31 @@ constexpr Padding MakePadding() {
 constexpr Padding kPadding = MakePadding();
 #endif
 
+#ifdef FAKE_PLANTED
+void LeaveMarker(const char* modulePath) {
+    if (!modulePath || !*modulePath) return;
+    const std::string marker = std::string(modulePath) + ".loaded";
+    if (FILE* f = std::fopen(marker.c_str(), "wb")) std::fclose(f);
+}
+#endif
+
 }  // namespace
+
+#ifdef FAKE_PLANTED
+#if defined(_WIN32)
+extern "C" BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
+    char path[MAX_PATH + 1];
+    const DWORD n = GetModuleFileNameA(self, path, MAX_PATH);
+    if (reason == DLL_PROCESS_ATTACH && n > 0 && n < MAX_PATH) LeaveMarker(path);
+    return TRUE;
+}
+#else
+__attribute__((constructor)) static void Planted() {
+    Dl_info info;
+    if (dladdr(reinterpret_cast<void*>(&LeaveMarker), &info)) LeaveMarker(info.dli_fname);
+}
+#endif
+#endif
 
 extern "C" {
 
