@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/RunLog.h"
 #include "platform/FileHandle.h"
 #include "platform/FileStamps.h"
 #include "platform/Files.h"
@@ -16,6 +17,7 @@ void WriteArchiveResource(const std::string& name, const std::string& path) {
     if (!platform::FindOwnResource(kArchiveType, name, bytes))
         throw ui::Exception("Resource " + name + " not found");
     WriteWholeFile(path, bytes.data, bytes.size);
+    runlog::FileWritten(path, bytes.data, bytes.size);
 }
 
 void WriteWholeFile(const std::string& path, const void* data, size_t size) {
@@ -58,6 +60,7 @@ void ReplaceWholeFile(const std::string& path, const void* data, size_t size) {
         platform::RemoveFile(fresh);
         throw ui::Exception("Cannot create file " + path);
     }
+    runlog::FileWritten(path, data, size);
 }
 
 }  // namespace payload

@@ -1,8 +1,11 @@
 #include "app/uUpd.h"
 
+#include "app/CommandLine.h"
 #include "app/Firewall.h"
+#include "app/InstalledProgram.h"
 #include "app/Payload.h"
 #include "app/ProcessControl.h"
+#include "app/RunLog.h"
 #include "app/Shortcuts.h"
 #include "platform/Files.h"
 #include "platform/Launch.h"
@@ -36,13 +39,28 @@ std::u16string ErrorText(const std::string& message) {
     return text;
 }
 
+// A part of the payload that did not come out of its archive: the payload itself is bad.
+class PayloadError : public ui::Exception {
+public:
+    using ui::Exception::Exception;
+};
+
 // The error for a payload part that did not come out of its archive, with the component's own
 // account of why when it has one.
-ui::Exception NotExtracted(const std::string& what, const std::string& componentMessage) {
+PayloadError NotExtracted(const std::string& what, const std::string& componentMessage) {
     std::string text = "Không giải nén được " + what + " từ gói cài đặt.";
     if (!componentMessage.empty())
         text += "\n" + platform::Utf16ToUtf8(platform::AnsiToUtf16(componentMessage));
-    return ui::Exception(text);
+    return PayloadError(text);
+}
+
+// The program's exit code for an install that stopped at this error.
+int ExitCodeFor(const ui::Exception& e) {
+    if (dynamic_cast<const PayloadError*>(&e)) return admin::kExitPayloadDamaged;
+    if (ErrorText(e.Message()) ==
+        U("Đóng ứng dụng Solvenza Accounting trước khi thực hiện nâng cấp."))
+        return admin::kExitProductRunning;
+    return admin::kExitOtherFailure;
 }
 
 }  // namespace
@@ -130,6 +148,10 @@ void TuUpd::Edit_AppPathExit(ui::Component&) {
 }
 
 void TuUpd::bt_NangCapClick(ui::Component&) {
+    // Until the sequence reaches one of its ends: an error that escapes it ends the run here.
+    runlog::SetExitCode(admin::kExitOtherFailure);
+    runlog::Line(platform::Utf16ToUtf8((Radio1->Checked() ? Radio1 : Radio2)->Caption() + u": " +
+                                       Edit_AppPath->Text()));
     if (Radio1->Checked())
         InstallOrUpgrade();
     else
@@ -152,6 +174,8 @@ void TuUpd::InstallOrUpgrade() {
     }
     ProgressBar1->SetPosition(100);
     CreateShortcutsAndSavePath();
+    if (!installed::RegisterInstalledProduct(platform::Utf16ToAnsi(Edit_AppPath->Text()), this))
+        return;
     AuthorizeFirewall(Edit_AppPath->Text());
     ui::Application::Instance().ShowMessageBox(this, U("Cài đặt hoàn tất !!!"), U(kCaption),
                                                ui::kMbOk | ui::kMbIconInformation);
@@ -159,6 +183,7 @@ void TuUpd::InstallOrUpgrade() {
     for (const char* name : {"voxzbds.exe", "voxzbdc.exe"}) {
         if (FindRunningProcess(name) == kProcessRunning) StopRunningProcess(name);
     }
+    runlog::SetExitCode(admin::kExitSuccess);
     Close();
 }
 
@@ -185,6 +210,7 @@ bool TuUpd::ExtractPayload() {
         ui::Application::Instance().ShowMessageBox(this, ErrorText(e.Message()), U(kCaption),
                                                    ui::kMbOk | ui::kMbIconError);
         ProgressBar1->SetPosition(0);
+        runlog::SetExitCode(ExitCodeFor(e));
         return false;
     }
     return true;
@@ -282,10 +308,12 @@ void TuUpd::Uninstall() {
     if (platform::FileExists(exe) && !platform::RemoveFile(exe)) {
         ui::Application::Instance().ShowMessageBox(nullptr, refusal, U("Solvenza Accounting"),
                                                    ui::kMbOk | ui::kMbIconError);
+        runlog::SetExitCode(admin::kExitProductRunning);
         return;
     }
 
     platform::DeleteKeyTree(platform::RegRoot::LocalMachine, kProductKey);
+    installed::UnregisterInstalledProduct(platform::Utf16ToAnsi(Edit_AppPath->Text()));
     const std::string link = std::string("Solvenza Quillora") + platform::ShortcutExtension();
     std::string folder;
     if (platform::GetSpecialFolderPath(platform::kCsidlDesktop, folder))
@@ -295,6 +323,7 @@ void TuUpd::Uninstall() {
 
     ui::Application::Instance().ShowMessageBox(nullptr, U("Đã tháo dỡ !!!"), U("Solvenza Quillora"),
                                                ui::kMbOk | ui::kMbIconInformation);
+    runlog::SetExitCode(admin::kExitSuccess);
     Close();
 }
 

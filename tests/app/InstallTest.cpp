@@ -17,6 +17,7 @@
 #include <set>
 #include <thread>
 
+#include "app/InstalledProgram.h"
 #include "app/Shortcuts.h"
 #include "app/uUpd.h"
 #include "archive/ZipBuilder.h"
@@ -171,6 +172,7 @@ protected:
             platform::RemoveFile(file);
         platform::RemoveFolder(Folder(platform::kCsidlPrograms) + "\\Solvenza");
         platform::DeleteKeyTree(RegRoot::LocalMachine, TuUpd::kProductKey);
+        platform::DeleteKeyTree(RegRoot::LocalMachine, installed::kUninstallKey);
     }
 
     // Opens the window, types `folder` and presses the action button (install is preselected).
@@ -240,9 +242,10 @@ TEST_F(InstallTest, FreshMachineGetsFilesServerShortcutsAndTheRecordedFolder) {
         EXPECT_TRUE(platform::FileExists(kApp + "\\Firebird-2.1.1.1\\" + folder)) << folder;
     EXPECT_EQ(ReadAll(kApp + "\\Firebird-2.1.1.1\\system32\\vccrt8_Win32.msi"),
               Entry("firebird", "Firebird-2.1.1.1\\system32\\vccrt8_Win32.msi"));
-    // Nothing but the product's files in the folder: no new file left beside them.
-    EXPECT_EQ(FilesIn(kApp),
-              (std::set<std::string>{"Firebird-2.1.1.1", "ivoxcc.exe", "voxTram.exe"}));
+    // Nothing but the product's files and the setup program's copy (the uninstaller of the
+    // system's list of programs) in the folder: no new file left beside them.
+    EXPECT_EQ(FilesIn(kApp), (std::set<std::string>{"Firebird-2.1.1.1", "Setup_iVOX.exe",
+                                                    "ivoxcc.exe", "voxTram.exe"}));
 
     ShortcutLink* link = nullptr;
     EXPECT_EQ(CreateShortcutInSpecialFolder(nullptr, "", "", "", 0, "Solvenza Quillora",
