@@ -1,5 +1,7 @@
 #include "app/uUpd.h"
 
+#include <cstdio>
+
 #include "app/CommandLine.h"
 #include "app/Firewall.h"
 #include "app/InstalledProgram.h"
@@ -52,6 +54,30 @@ PayloadError NotExtracted(const std::string& what, const std::string& componentM
     if (!componentMessage.empty())
         text += "\n" + platform::Utf16ToUtf8(platform::AnsiToUtf16(componentMessage));
     return PayloadError(text);
+}
+
+// The run's log: the files of the server tree as their entries say they came out (the engine
+// checked each against its size and CRC).
+void LogTree(const archive::TZipBuilder& zip, const std::string& folder) {
+    for (int32_t i = 0; runlog::IsOpen() && i < zip.Count(); ++i) {
+        const archive::ZipDirEntry& e = zip.DirEntry(i);
+        if (e.FileName.empty() || e.FileName.back() == '\\') continue;  // a folder
+        char figures[64];
+        std::snprintf(figures, sizeof figures, " (%lu byte, CRC %08lx)",
+                      static_cast<unsigned long>(e.UnpackedSize),
+                      static_cast<unsigned long>(e.Crc));
+        runlog::Line("Ghi tệp " + runlog::FromAnsi(folder + "\\" + e.FileName) + figures);
+    }
+}
+
+void Launch(const std::string& file, const std::string& folder) {
+    const bool started = platform::LaunchHidden(file, folder);
+    runlog::Line((started ? "Chạy " : "Không chạy được ") + runlog::FromAnsi(file));
+}
+
+// A registry step for the run's log.
+void LogRegistry(const char* what, const std::string& key, const std::string& rest = "") {
+    runlog::Line(std::string(what) + " HKLM\\" + runlog::FromAnsi(key + rest));
 }
 
 // The program's exit code for an install that stopped at this error.
@@ -243,6 +269,7 @@ void TuUpd::InstallFirebird(const std::string& folder) {
     try {
         result = ZipBuilder1->Extract();
         message = ZipBuilder1->GetErrMessage();
+        if (result == 0) LogTree(*ZipBuilder1, folder);
         ZipBuilder1->Clear();
     } catch (...) {
         ZipBuilder1->Clear();
@@ -255,8 +282,8 @@ void TuUpd::InstallFirebird(const std::string& folder) {
 
     const std::string server = folder + "\\" + kServerFolder;
     const std::string bin = server + "\\bin\\";
-    platform::LaunchHidden(server + "\\bin\\install_super.bat", bin);
-    platform::LaunchHidden(server + "\\system32\\vccrt8_win32.msi", bin);
+    Launch(server + "\\bin\\install_super.bat", bin);
+    Launch(server + "\\system32\\vccrt8_win32.msi", bin);
 }
 
 // The desktop and Programs-menu shortcuts to the product, then the folder in the product key.
@@ -279,7 +306,9 @@ void TuUpd::CreateShortcutsAndSavePath() {
 
     platform::RegKey key;
     if (key.Create(platform::RegRoot::LocalMachine, kProductKey) == platform::kRegOk) {
-        key.WriteString(kAppPathValue, app);
+        if (key.WriteString(kAppPathValue, app) == platform::kRegOk)
+            LogRegistry("Ghi registry", kProductKey,
+                        std::string("\\") + kAppPathValue + " = " + app);
         key.Close();
     }
 }
@@ -293,6 +322,8 @@ void TuUpd::Uninstall() {
     if (net.Create(platform::RegRoot::LocalMachine, kNetworkParametersKey) == platform::kRegOk) {
         if (net.WriteDword(kMediaSenseValue, 1) != platform::kRegOk)
             throw ui::Exception(std::string("Failed to set data for '") + kMediaSenseValue + "'");
+        LogRegistry("Ghi registry", kNetworkParametersKey,
+                    std::string("\\") + kMediaSenseValue + " = 1");
         net.Close();
     }
 
@@ -305,21 +336,26 @@ void TuUpd::Uninstall() {
     }
 
     const std::string exe = platform::Utf16ToAnsi(Edit_AppPath->Text() + u"\\ivoxcc.exe");
-    if (platform::FileExists(exe) && !platform::RemoveFile(exe)) {
+    const bool there = platform::FileExists(exe);
+    if (there && !platform::RemoveFile(exe)) {
         ui::Application::Instance().ShowMessageBox(nullptr, refusal, U("Solvenza Accounting"),
                                                    ui::kMbOk | ui::kMbIconError);
         runlog::SetExitCode(admin::kExitProductRunning);
         return;
     }
+    if (there) runlog::Line("Xoá tệp " + runlog::FromAnsi(exe));
 
-    platform::DeleteKeyTree(platform::RegRoot::LocalMachine, kProductKey);
+    if (platform::DeleteKeyTree(platform::RegRoot::LocalMachine, kProductKey) == platform::kRegOk)
+        LogRegistry("Xoá khoá registry", kProductKey);
     installed::UnregisterInstalledProduct(platform::Utf16ToAnsi(Edit_AppPath->Text()));
     const std::string link = std::string("Solvenza Quillora") + platform::ShortcutExtension();
     std::string folder;
-    if (platform::GetSpecialFolderPath(platform::kCsidlDesktop, folder))
-        platform::RemoveFile(folder + "\\" + link);
-    if (platform::GetSpecialFolderPath(platform::kCsidlPrograms, folder))
-        platform::RemoveFile(folder + "\\Solvenza\\" + link);
+    if (platform::GetSpecialFolderPath(platform::kCsidlDesktop, folder) &&
+        platform::RemoveFile(folder + "\\" + link))
+        runlog::Line("Xoá lối tắt " + runlog::FromAnsi(folder + "\\" + link));
+    if (platform::GetSpecialFolderPath(platform::kCsidlPrograms, folder) &&
+        platform::RemoveFile(folder + "\\Solvenza\\" + link))
+        runlog::Line("Xoá lối tắt " + runlog::FromAnsi(folder + "\\Solvenza\\" + link));
 
     ui::Application::Instance().ShowMessageBox(nullptr, U("Đã tháo dỡ !!!"), U("Solvenza Quillora"),
                                                ui::kMbOk | ui::kMbIconInformation);
