@@ -83,8 +83,8 @@ void LogRegistry(const char* what, const std::string& key, const std::string& re
 // The program's exit code for an install that stopped at this error.
 int ExitCodeFor(const ui::Exception& e) {
     if (dynamic_cast<const PayloadError*>(&e)) return admin::kExitPayloadDamaged;
-    if (ErrorText(e.Message()) ==
-        U("Đóng ứng dụng Solvenza Accounting trước khi thực hiện nâng cấp."))
+    // The close-the-program text: a file of the product is in use.
+    if (ErrorText(e.Message()) == ErrorText("Cannot create file"))
         return admin::kExitProductRunning;
     return admin::kExitOtherFailure;
 }
