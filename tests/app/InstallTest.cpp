@@ -17,7 +17,9 @@
 #include <set>
 #include <thread>
 
+#include "app/CommandLine.h"
 #include "app/InstalledProgram.h"
+#include "app/RunLog.h"
 #include "app/Shortcuts.h"
 #include "app/uUpd.h"
 #include "archive/ZipBuilder.h"
@@ -230,6 +232,7 @@ TEST_F(InstallTest, FreshMachineGetsFilesServerShortcutsAndTheRecordedFolder) {
     EXPECT_EQ(backend->boxes[0].owner, w);
     EXPECT_TRUE(barAtTheBox);
     EXPECT_TRUE(ui::Application::Instance().Terminated());
+    EXPECT_EQ(runlog::ExitCode(), admin::kExitSuccess);
 
     EXPECT_EQ(ReadAll(kApp + "\\ivoxcc.exe"), Entry("cacfile", "ivoxcc.exe"));
     EXPECT_EQ(ReadAll(kApp + "\\voxTram.exe"), Entry("cacfile", "voxTram.exe"));
@@ -306,6 +309,7 @@ TEST_F(InstallTest, RunningProductIsNotReplacedAndTheUserIsAskedToCloseIt) {
     TuUpd* w = RunInstall();
 
     ExpectRestoredAfter(w, kCloseTheProgram);
+    EXPECT_EQ(runlog::ExitCode(), admin::kExitProductRunning);
     EXPECT_EQ(ReadAll(kApp + "\\ivoxcc.exe"), before);
     EXPECT_EQ(FilesIn(kApp), std::set<std::string>{"ivoxcc.exe"});
     EXPECT_FALSE(ProductKeyExists());
@@ -344,6 +348,7 @@ TEST_F(InstallTest, AnEntryThatDidNotComeOutLeavesTheInstalledProgramAlone) {
     EXPECT_EQ(backend->boxes[0].Icon(), unsigned(ui::kMbIconError));
     EXPECT_TRUE(w->Edit_AppPath->Visible());
     EXPECT_EQ(ReadAll(kApp + "\\ivoxcc.exe"), "the working program");
+    EXPECT_EQ(runlog::ExitCode(), admin::kExitPayloadDamaged);
     EXPECT_EQ(FilesIn(kApp), std::set<std::string>{"ivoxcc.exe"});
     EXPECT_FALSE(ProductKeyExists());
 }
