@@ -79,11 +79,14 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& out, std::s
 }
 
 std::string FolderProblem(const std::u16string& folder) {
-    bool usable = folder.size() >= 2 && folder.size() <= kMaxFolderChars && folder[1] == u':' &&
-                  ((folder[0] | 0x20) >= u'a' && (folder[0] | 0x20) <= u'z');
-    if (usable && folder.size() > 2) {
-        usable = folder[2] == u'\\';
-        size_t start = 3;
+    // A drive ("C:", "C:\Apps") or a network share ("\\server\share\Apps"), then names.
+    const bool drive = folder.size() >= 2 && folder[1] == u':' &&
+                       ((folder[0] | 0x20) >= u'a' && (folder[0] | 0x20) <= u'z');
+    const bool share = folder.size() > 2 && folder[0] == u'\\' && folder[1] == u'\\';
+    bool usable = (drive || share) && folder.size() <= kMaxFolderChars;
+    if (usable && drive && folder.size() > 2) usable = folder[2] == u'\\';
+    if (usable && (share || folder.size() > 2)) {
+        size_t start = share ? 2 : 3;
         while (usable) {
             const size_t end = folder.find(u'\\', start);
             usable = ValidPart(folder.substr(start, end - start));

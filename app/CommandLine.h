@@ -37,8 +37,8 @@ struct Options {
 bool ParseCommandLine(const std::vector<std::string>& args, Options& out, std::string& problem);
 
 // Why a normalised application folder (no trailing backslash) cannot be used, or "" when it
-// can: it must be a full path on a drive ("C:\Solvenza", or the drive itself), each part a
-// name Windows allows, and short enough for the deepest file of the product.
+// can: it must be a full path on a drive ("C:\Solvenza", or the drive itself) or a network
+// share, each part a name Windows allows, and short enough for the deepest file of the product.
 std::string FolderProblem(const std::u16string& folder);
 
 // The usage, with every switch and the exit codes (UTF-8, lines ended by "\n").

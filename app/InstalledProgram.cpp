@@ -16,6 +16,9 @@ namespace installed {
 
 namespace {
 
+// The entry is the 32-bit product's: it lives in the 32-bit view, beside the product key.
+constexpr platform::RegView kView = platform::RegView::Wow32;
+
 const std::string kKeyForLog = std::string("HKLM\\") + kUninstallKey + "\\";
 
 bool ReadProgram(const std::string& path, std::vector<char>& bytes) {
@@ -70,7 +73,7 @@ bool RegisterInstalledProduct(const std::string& folder, ui::Form* owner) {
         {"QuietUninstallString", platform::AnsiToUtf16(quoted + " /SILENT")},
     };
     platform::RegKey key;
-    bool ok = key.Create(platform::RegRoot::LocalMachine, kUninstallKey) == platform::kRegOk;
+    bool ok = key.Create(platform::RegRoot::LocalMachine, kUninstallKey, kView) == platform::kRegOk;
     for (const Text& t : texts) {
         ok = ok && key.WriteUnicodeString(t.name, t.value) == platform::kRegOk;
         if (ok)
@@ -88,7 +91,8 @@ bool RegisterInstalledProduct(const std::string& folder, ui::Form* owner) {
 }
 
 void UnregisterInstalledProduct(const std::string& folder) {
-    if (platform::DeleteKeyTree(platform::RegRoot::LocalMachine, kUninstallKey) == platform::kRegOk)
+    if (platform::DeleteKeyTree(platform::RegRoot::LocalMachine, kUninstallKey, kView) ==
+        platform::kRegOk)
         runlog::Line("Xoá khoá registry " + kKeyForLog.substr(0, kKeyForLog.size() - 1));
     const std::string copy = folder + "\\" + kSetupCopyName;
     if (platform::RemoveProgramFile(copy))

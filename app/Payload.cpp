@@ -24,7 +24,7 @@ void WriteWholeFile(const std::string& path, const void* data, size_t size) {
     const platform::FileHandle file =
         platform::FileOpen(path, platform::FileAccess::kWrite, platform::FileShare::kDenyWrite,
                            platform::FileDisposition::kCreateAlways);
-    if (file == platform::kInvalidFileHandle) throw ui::Exception("Cannot create file " + path);
+    if (file == platform::kInvalidFileHandle) throw FileWriteError(true, path);
 
     // In pieces, so no single call asks for more than a 32-bit count on any platform.
     constexpr size_t kPiece = size_t{1} << 20;
@@ -40,25 +40,29 @@ void WriteWholeFile(const std::string& path, const void* data, size_t size) {
     platform::FileClose(file);
     if (!whole) {
         platform::RemoveFile(path);
-        throw ui::Exception("Cannot write file " + path);
+        throw FileWriteError(false, path);
     }
 }
 
 void ReplaceWholeFile(const std::string& path, const void* data, size_t size) {
     const size_t slash = path.find_last_of('\\');
     const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+    if (!platform::FileExists(folder)) throw FileWriteError(true, path);
+    platform::FileAttributes existing;
+    if (platform::ReadFileAttributes(path, existing) && existing.readOnly && !existing.directory)
+        throw FileWriteError(false, path);
     // A fresh name in the destination's own folder, so the final rename never crosses volumes.
     const std::string fresh = platform::CreateTempFileName(folder, "new");
-    if (fresh.empty()) throw ui::Exception("Cannot create file " + path);
+    if (fresh.empty()) throw FileWriteError(false, path);
     try {
         WriteWholeFile(fresh, data, size);
     } catch (const ui::Exception&) {
         platform::RemoveFile(fresh);
-        throw ui::Exception("Cannot write file " + path);
+        throw FileWriteError(false, path);
     }
     if (!platform::ReplaceFileWith(fresh, path)) {
         platform::RemoveFile(fresh);
-        throw ui::Exception("Cannot create file " + path);
+        throw FileWriteError(true, path);
     }
     runlog::FileWritten(path, data, size);
 }

@@ -1,6 +1,10 @@
 #include "app/uUpd.h"
 
+#include <cctype>
+#include <chrono>
 #include <cstdio>
+#include <thread>
+#include <vector>
 
 #include "app/CommandLine.h"
 #include "app/Firewall.h"
@@ -29,16 +33,66 @@ const char* const kCaption = "Solvenza";
 const char* const kFolderPrompt = "Thư mục ứng dụng:";
 const char* const kServerFolder = "Firebird-2.1.1.1";
 const char* const kShortcutName = "Solvenza Quillora";
+const char* const kCloseTheProgram =
+    "Đóng ứng dụng Solvenza Accounting trước khi thực hiện nâng cấp.";
+// The engine's error for a file it wrote completely but could not put in the place of the file
+// there, which a running program holds.
+constexpr int32_t kEngineReplaceFailed = 17;
+// How long a stopped program may take to end before its file is replaced anyway.
+constexpr auto kStopWait = std::chrono::seconds(5);
 
-// The error box text: the file layer's creation error means a file of the product is in use (or
-// the folder is missing), which the user fixes by closing the program; any other error speaks
-// for itself. Messages are UTF-8; one that is not reads as nothing.
-std::u16string ErrorText(const std::string& message) {
-    if (platform::UpperAscii(message).find("CANNOT CREATE FILE") != std::string::npos)
-        return U("Đóng ứng dụng Solvenza Accounting trước khi thực hiện nâng cấp.");
+// "Text %s." with the Windows path (ANSI) in place of %s.
+std::u16string WithPath(const char* before, const std::string& path, const char* after) {
+    return U(before) + platform::AnsiToUtf16(path) + U(after);
+}
+
+// The error box text: a file the file layer could not create means a file of the product is in
+// use (or the folder is missing), which the user fixes by closing the program; a file it could
+// not write at all is named; any other error speaks for itself. Messages are UTF-8; one that is
+// not reads as nothing.
+std::u16string ErrorText(const ui::Exception& e) {
+    if (const auto* write = dynamic_cast<const payload::FileWriteError*>(&e);
+        write && !write->InUse())
+        return WithPath("Không ghi được tệp ", write->Path(), ".");
+    if (platform::UpperAscii(e.Message()).find("CANNOT CREATE FILE") != std::string::npos)
+        return U(kCloseTheProgram);
     std::u16string text;
-    platform::TryUtf8ToUtf16(message, text);
+    platform::TryUtf8ToUtf16(e.Message(), text);
     return text;
+}
+
+// Stops the program and waits, a few seconds at most, until it has really ended: ending a process
+// takes a moment, and its file cannot be replaced while the process still holds it.
+void StopAndWaitForEnd(const char* name) {
+    StopRunningProcess(name);
+    const auto until = std::chrono::steady_clock::now() + kStopWait;
+    while (FindRunningProcess(name) == kProcessRunning && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+// The base name of a Windows path.
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// True for a full Windows path: a drive ("C:", "C:\Apps") or a network share ("\\server\share").
+bool IsFullPath(const std::string& path) {
+    if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0])))
+        return path.size() == 2 || path[2] == '\\';
+    return path.size() > 2 && path[0] == '\\' && path[1] == '\\';
+}
+
+// Creates the folder and every missing folder above it: true when the folder is there at the end.
+bool MakeFolderTree(const std::string& folder) {
+    platform::FileAttributes a;
+    if (platform::ReadFileAttributes(folder, a)) return a.directory;
+    const size_t slash = folder.find_last_of('\\');
+    if (slash != std::string::npos && slash > 0 && folder[slash - 1] != ':' &&
+        !MakeFolderTree(folder.substr(0, slash)))
+        return false;
+    platform::MakeFolder(folder);
+    return platform::ReadFileAttributes(folder, a) && a.directory;
 }
 
 // A part of the payload that did not come out of its archive: the payload itself is bad.
@@ -58,10 +112,20 @@ PayloadError NotExtracted(const std::string& what, const std::string& componentM
 
 // The run's log: the files of the server tree as their entries say they came out (the engine
 // checked each against its size and CRC).
-void LogTree(const archive::TZipBuilder& zip, const std::string& folder) {
+// Files kept because they were in use were logged as such.
+void LogTree(const archive::TZipBuilder& zip, const std::string& folder,
+             const std::vector<std::string>& kept) {
+    const auto wasKept = [&](const std::string& name) {
+        for (const std::string& k : kept)
+            if (k.size() >= name.size() &&
+                platform::SameTextAscii(k.substr(k.size() - name.size()), name))
+                return true;
+        return false;
+    };
     for (int32_t i = 0; runlog::IsOpen() && i < zip.Count(); ++i) {
         const archive::ZipDirEntry& e = zip.DirEntry(i);
         if (e.FileName.empty() || e.FileName.back() == '\\') continue;  // a folder
+        if (wasKept(e.FileName)) continue;
         char figures[64];
         std::snprintf(figures, sizeof figures, " (%lu byte, CRC %08lx)",
                       static_cast<unsigned long>(e.UnpackedSize),
@@ -84,8 +148,7 @@ void LogRegistry(const char* what, const std::string& key, const std::string& re
 int ExitCodeFor(const ui::Exception& e) {
     if (dynamic_cast<const PayloadError*>(&e)) return admin::kExitPayloadDamaged;
     // The close-the-program text: a file of the product is in use.
-    if (ErrorText(e.Message()) == ErrorText("Cannot create file"))
-        return admin::kExitProductRunning;
+    if (ErrorText(e) == U(kCloseTheProgram)) return admin::kExitProductRunning;
     return admin::kExitOtherFailure;
 }
 
@@ -146,7 +209,8 @@ void TuUpd::TntFormCreate(ui::Component&) {
     bt_NangCap->SetCaption(U("Thực hiện"));
 
     platform::RegKey key;
-    if (key.Open(platform::RegRoot::LocalMachine, kProductKey) == platform::kRegOk) {
+    if (key.Open(platform::RegRoot::LocalMachine, kProductKey, false, kProductView) ==
+        platform::kRegOk) {
         std::string path;
         key.ReadString(kAppPathValue, path);  // a missing value reads as the empty text
         Edit_AppPath->SetText(platform::AnsiToUtf16(path));
@@ -161,27 +225,61 @@ void TuUpd::TntFormCreate(ui::Component&) {
     Radio2->SetCaption(U("Tháo dỡ"));
 }
 
+// Trailing backslashes off. The text stays UTF-16: going through the ANSI code page would turn
+// every letter that it cannot hold into "?" in the field itself.
 void TuUpd::Edit_AppPathExit(ui::Component&) {
-    const std::u16string original = Edit_AppPath->Text();
-    const std::string ansi = platform::Utf16ToAnsi(original);
-    std::string text = ansi;
-    const size_t n = original.size();
-    for (size_t i = 0; i < n; ++i) {
-        if (!text.empty() && text.back() == '\\') text.pop_back();
-    }
+    std::u16string text = Edit_AppPath->Text();
+    const size_t n = text.size();
+    while (!text.empty() && text.back() == u'\\') text.pop_back();
     // A text without a trailing backslash is left exactly as typed.
-    if (text.size() != ansi.size()) Edit_AppPath->SetText(platform::AnsiToUtf16(text));
+    if (text.size() != n) Edit_AppPath->SetText(text);
 }
 
 void TuUpd::bt_NangCapClick(ui::Component&) {
+    // The buttons are disabled while a sequence runs; this also stops a press that reaches the
+    // handler some other way (the Enter key) from starting a second run inside the first.
+    if (busy_) return;
     // Until the sequence reaches one of its ends: an error that escapes it ends the run here.
     runlog::SetExitCode(admin::kExitOtherFailure);
     runlog::Line(platform::Utf16ToUtf8((Radio1->Checked() ? Radio1 : Radio2)->Caption() + u": " +
                                        Edit_AppPath->Text()));
-    if (Radio1->Checked())
-        InstallOrUpgrade();
-    else
-        Uninstall();
+    SetBusy(true);
+    try {
+        if (Radio1->Checked())
+            InstallOrUpgrade();
+        else
+            Uninstall();
+    } catch (...) {
+        SetBusy(false);
+        throw;
+    }
+    SetBusy(false);
+}
+
+void TuUpd::SetBusy(bool busy) {
+    busy_ = busy;
+    if (busy) radio2WasEnabled_ = Radio2->Enabled();
+    for (ui::Control* c : std::initializer_list<ui::Control*>{bt_NangCap, bt_Dong, Radio1})
+        c->SetEnabled(!busy);
+    Radio2->SetEnabled(!busy && radio2WasEnabled_);
+}
+
+void TuUpd::ShowError(const std::u16string& text) {
+    ui::Application::Instance().ShowMessageBox(this, text, U(kCaption),
+                                               ui::kMbOk | ui::kMbIconError);
+}
+
+bool TuUpd::PrepareAppFolder() {
+    const std::u16string field = Edit_AppPath->Text();
+    if (!platform::TryUtf16ToAnsi(field, appFolder_)) {
+        ShowError(U("Tên thư mục có ký tự không dùng được trên máy này. Hãy chọn thư mục khác."));
+        return false;
+    }
+    if (!IsFullPath(appFolder_) || !MakeFolderTree(appFolder_)) {
+        ShowError(U("Không tạo được thư mục ứng dụng ") + field + U("."));
+        return false;
+    }
+    return true;
 }
 
 // Installs or upgrades the product: the program files, the database server, the shortcuts, the
@@ -191,18 +289,22 @@ void TuUpd::InstallOrUpgrade() {
     Edit_AppPath->Hide();
     ProgressBar1->SetPosition(0);
     ProgressBar1->Show();
-    if (!ExtractPayload()) {
+    const auto restore = [this] {
         lbl_ThongBao->SetCaption(U(kFolderPrompt));
         ProgressBar1->SetPosition(0);
         ProgressBar1->Hide();
         Edit_AppPath->Show();
+    };
+    if (!ExtractPayload()) {
+        restore();
         return;
     }
     ProgressBar1->SetPosition(100);
-    CreateShortcutsAndSavePath();
-    if (!installed::RegisterInstalledProduct(platform::Utf16ToAnsi(Edit_AppPath->Text()), this))
+    if (!CreateShortcutsAndSavePath() || !installed::RegisterInstalledProduct(appFolder_, this)) {
+        restore();
         return;
-    AuthorizeFirewall(Edit_AppPath->Text());
+    }
+    AuthorizeFirewall(platform::AnsiToUtf16(appFolder_));
     ui::Application::Instance().ShowMessageBox(this, U("Cài đặt hoàn tất !!!"), U(kCaption),
                                                ui::kMbOk | ui::kMbIconInformation);
     // The product's own background programs go only once the user has seen the result.
@@ -216,25 +318,32 @@ void TuUpd::InstallOrUpgrade() {
 // The product files out of the product archive, then the database server. False (after an
 // error box) when any of it failed; the files already in place stay as they were or whole.
 bool TuUpd::ExtractPayload() {
+    // The folder is checked and made before anything is written.
+    if (!PrepareAppFolder()) {
+        ProgressBar1->SetPosition(0);
+        runlog::SetExitCode(admin::kExitFolderUnusable);
+        return false;
+    }
     const std::string archive = ZipBuilder1->MakeTempFileName("zip", "zip");
     payload::WriteArchiveResource(payload::kProductArchive, archive);
-    const std::string system = platform::SystemFolder();
+    // The client library is a 32-bit library for the 32-bit product: it goes where 32-bit
+    // programs look for theirs.
+    const std::string system = platform::SystemFolder32();
     ZipBuilder1->Clear();
     ZipBuilder1->SetFileName(archive);
     try {
-        const std::string app = platform::Utf16ToAnsi(Edit_AppPath->Text());
+        const std::string& app = appFolder_;
         ExtractEntryToFile("ivoxcc.exe", app + "\\ivoxcc.exe");
         ProgressBar1->SetPosition(ProgressBar1->Position() + 1);
         ExtractEntryToFile("fb_gds32.dll", system + "\\gds32.dll");
         ProgressBar1->SetPosition(ProgressBar1->Position() + 1);
         // The station program runs from the file about to be replaced; it is ended first.
-        if (FindRunningProcess("voxTram.exe") == kProcessRunning) StopRunningProcess("voxTram.exe");
+        if (FindRunningProcess("voxTram.exe") == kProcessRunning) StopAndWaitForEnd("voxTram.exe");
         ExtractEntryToFile("voxTram.exe", app + "\\voxTram.exe");
         ProgressBar1->SetPosition(ProgressBar1->Position() + 1);
         InstallFirebird(app);
     } catch (const ui::Exception& e) {
-        ui::Application::Instance().ShowMessageBox(this, ErrorText(e.Message()), U(kCaption),
-                                                   ui::kMbOk | ui::kMbIconError);
+        ShowError(ErrorText(e));
         ProgressBar1->SetPosition(0);
         runlog::SetExitCode(ExitCodeFor(e));
         return false;
@@ -264,21 +373,43 @@ void TuUpd::InstallFirebird(const std::string& folder) {
     ZipBuilder1->ExtrBaseDir = folder;
     ZipBuilder1->ExtrOptions |=
         archive::ExtrOpt(archive::ExtrDirNames) | archive::ExtrOpt(archive::ExtrOverWrite);
+    // A file of the tree that a running server holds cannot be replaced; its whole copy from the
+    // earlier install stays. Every other reason to skip a file is a real failure.
+    std::vector<std::string> kept, keptFiles;
+    bool otherSkips = false;
+    const archive::TZipExtractSkippedEvent previous = ZipBuilder1->GetOnExtractSkipped();
+    ZipBuilder1->SetOnExtractSkipped(
+        [&](ui::Component*, const std::string& file, archive::UnZipSkipTypes, int32_t error) {
+            if (error == kEngineReplaceFailed) {
+                kept.push_back(BaseName(file));
+                keptFiles.push_back(file);
+                runlog::Line("Giữ tệp đang dùng " + runlog::FromAnsi(file));
+            } else
+                otherSkips = true;
+        });
     int32_t result = 0;
     std::string message;
     try {
         result = ZipBuilder1->Extract();
         message = ZipBuilder1->GetErrMessage();
-        if (result == 0) LogTree(*ZipBuilder1, folder);
+        ZipBuilder1->SetOnExtractSkipped(previous);
+        if (result == 0 || (!otherSkips && !kept.empty())) LogTree(*ZipBuilder1, folder, keptFiles);
         ZipBuilder1->Clear();
     } catch (...) {
+        ZipBuilder1->SetOnExtractSkipped(previous);
         ZipBuilder1->Clear();
         platform::RemoveFile(archive);
         throw;
     }
     platform::RemoveFile(archive);  // a copy left behind does no harm
     // Installers started on a tree that did not come out whole would install a broken server.
-    if (result != 0) throw NotExtracted(kServerFolder, message);
+    if (result != 0 && (otherSkips || kept.empty())) throw NotExtracted(kServerFolder, message);
+    if (!kept.empty()) {
+        std::string names;
+        for (const std::string& name : kept) names += (names.empty() ? "" : ", ") + name;
+        lbl_ThongBao->SetCaption(U("Giữ nguyên các tệp đang dùng: ") +
+                                 platform::AnsiToUtf16(names));
+    }
 
     const std::string server = folder + "\\" + kServerFolder;
     const std::string bin = server + "\\bin\\";
@@ -287,8 +418,10 @@ void TuUpd::InstallFirebird(const std::string& folder) {
 }
 
 // The desktop and Programs-menu shortcuts to the product, then the folder in the product key.
-void TuUpd::CreateShortcutsAndSavePath() {
-    const std::string app = platform::Utf16ToAnsi(Edit_AppPath->Text());
+// False after an error box when the folder could not be recorded: the next run would not find
+// the installation.
+bool TuUpd::CreateShortcutsAndSavePath() {
+    const std::string& app = appFolder_;
     const std::string target = app + "\\ivoxcc.exe";
     CreateShortcutInSpecialFolder(Handle(), target, "", target, 0, kShortcutName,
                                   platform::kCsidlDesktop, true, nullptr);
@@ -305,12 +438,15 @@ void TuUpd::CreateShortcutsAndSavePath() {
     }
 
     platform::RegKey key;
-    if (key.Create(platform::RegRoot::LocalMachine, kProductKey) == platform::kRegOk) {
-        if (key.WriteString(kAppPathValue, app) == platform::kRegOk)
-            LogRegistry("Ghi registry", kProductKey,
-                        std::string("\\") + kAppPathValue + " = " + app);
-        key.Close();
+    if (key.Create(platform::RegRoot::LocalMachine, kProductKey, kProductView) !=
+            platform::kRegOk ||
+        key.WriteString(kAppPathValue, app) != platform::kRegOk) {
+        ShowError(U("Không ghi được thư mục ứng dụng vào registry."));
+        return false;
     }
+    LogRegistry("Ghi registry", kProductKey, std::string("\\") + kAppPathValue + " = " + app);
+    key.Close();
+    return true;
 }
 
 // Removes the product's registration: the product executable (refused while it is in use), the
@@ -328,7 +464,8 @@ void TuUpd::Uninstall() {
     }
 
     platform::RegKey product;
-    if (product.Open(platform::RegRoot::LocalMachine, kProductKey) == platform::kRegOk) {
+    if (product.Open(platform::RegRoot::LocalMachine, kProductKey, false, kProductView) ==
+        platform::kRegOk) {
         std::string path;
         product.ReadString(kAppPathValue, path);
         Edit_AppPath->SetText(platform::AnsiToUtf16(path));
@@ -345,7 +482,8 @@ void TuUpd::Uninstall() {
     }
     if (there) runlog::Line("Xoá tệp " + runlog::FromAnsi(exe));
 
-    if (platform::DeleteKeyTree(platform::RegRoot::LocalMachine, kProductKey) == platform::kRegOk)
+    if (platform::DeleteKeyTree(platform::RegRoot::LocalMachine, kProductKey, kProductView) ==
+        platform::kRegOk)
         LogRegistry("Xoá khoá registry", kProductKey);
     installed::UnregisterInstalledProduct(platform::Utf16ToAnsi(Edit_AppPath->Text()));
     const std::string link = std::string("Solvenza Quillora") + platform::ShortcutExtension();

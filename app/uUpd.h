@@ -5,6 +5,7 @@
 #include <string>
 
 #include "archive/ZipBuilder.h"
+#include "platform/Registry.h"
 #include "ui/Form.h"
 
 class TuUpd : public ui::Form {
@@ -15,6 +16,8 @@ public:
     static constexpr const char* kProductKey = "SoftWare\\Solvenza Corp\\ERP\\Quillora";
     static constexpr const char* kAppPathValue = "AppPath";
     static constexpr const char* kDefaultFolder = "C:\\Solvenza";
+    // The product is a 32-bit program: its key lives in the 32-bit view of the registry.
+    static constexpr platform::RegView kProductView = platform::RegView::Wow32;
     // The network parameter the uninstall sets.
     static constexpr const char* kNetworkParametersKey =
         "System\\CurrentControlSet\\Services\\Tcpip\\Parameters";
@@ -61,5 +64,18 @@ private:
     bool ExtractPayload();
     void ExtractEntryToFile(const std::string& entry, const std::string& destination);
     void InstallFirebird(const std::string& folder);
-    void CreateShortcutsAndSavePath();
+    bool CreateShortcutsAndSavePath();
+    // Takes the folder the field names as the application folder, creating it with its missing
+    // parents; false after an error box when its name or the folder cannot be used.
+    bool PrepareAppFolder();
+    // Disables the action button, the close button and the radio buttons while a sequence runs
+    // (its progress reports let the user click), and gives them back afterwards.
+    void SetBusy(bool busy);
+    void ShowError(const std::u16string& text);
+
+    // The application folder of the running sequence in the ANSI code page, fixed when the
+    // button was pressed, so every step names the same folder.
+    std::string appFolder_;
+    bool busy_ = false;
+    bool radio2WasEnabled_ = false;
 };

@@ -32,6 +32,11 @@ bool GetSpecialFolderPath(int csidl, std::string& path);
 // setup puts there lands where the prefix's programs look for shared libraries.
 std::string SystemFolder();
 
+// The system folder of 32-bit programs, where a 32-bit program's shared libraries go: the WOW64
+// folder ("C:\windows\SysWOW64") on a 64-bit Windows, the system folder on a 32-bit one, and
+// the system folder on POSIX hosts; "" when it cannot be read.
+std::string SystemFolder32();
+
 // The system's temporary folder with a trailing backslash, "" when there is none. On POSIX
 // hosts it is the Temp folder of the prefix's user profile, private to the user (the program
 // runs with administrator rights and writes temporary files by name), created on first use.

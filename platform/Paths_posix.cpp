@@ -67,6 +67,8 @@ std::string SystemFolder() {
     return MakeFolders(HostPath(folder)) ? folder : "";
 }
 
+std::string SystemFolder32() { return SystemFolder(); }
+
 std::string TempFolder() {
     const std::string folder = "C:\\users\\" + UserName() + "\\Temp";
     if (!MakeFolders(HostPath(folder))) return "";

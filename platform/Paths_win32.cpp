@@ -28,6 +28,15 @@ std::string SystemFolder() {
     return std::string(buf, n);
 }
 
+std::string SystemFolder32() {
+    char buf[MAX_PATH + 1] = {};
+    // A 32-bit Windows has no WOW64 folder: the call fails there, and the system folder is the
+    // 32-bit one.
+    const UINT n = GetSystemWow64DirectoryA(buf, sizeof buf);
+    if (n == 0 || n > MAX_PATH) return SystemFolder();
+    return std::string(buf, n);
+}
+
 std::string TempFolder() {
     char buf[MAX_PATH + 1] = {};
     const DWORD n = GetTempPathA(sizeof buf, buf);

@@ -14,6 +14,13 @@ namespace platform {
 
 enum class RegRoot { LocalMachine, CurrentUser };
 
+// Which view of the registry a key is reached through. A 64-bit Windows keeps separate copies of
+// the software keys for 32-bit and 64-bit programs; the product is a 32-bit program, so its keys
+// are read and written in the 32-bit view whichever build of the setup runs. Keys outside the
+// redirected part (the system's service settings) are the same in both views. 32-bit Windows
+// and the POSIX store have one view only, and every view names it.
+enum class RegView { Default, Wow32 };
+
 constexpr long kRegOk = 0;
 constexpr long kRegNotFound = 2;
 constexpr long kRegAccessDenied = 5;
@@ -28,9 +35,10 @@ public:
     RegKey& operator=(const RegKey&) = delete;
 
     // Opens an existing key: 0, or 2 when the key does not exist. Never creates anything.
-    long Open(RegRoot root, const std::string& path, bool forWrite = false);
+    long Open(RegRoot root, const std::string& path, bool forWrite = false,
+              RegView view = RegView::Default);
     // Opens the key, creating it and any missing parent keys: 0 on success.
-    long Create(RegRoot root, const std::string& path);
+    long Create(RegRoot root, const std::string& path, RegView view = RegView::Default);
     bool IsOpen() const { return handle_ != nullptr; }
     void Close();
 
@@ -49,6 +57,6 @@ private:
 };
 
 // Deletes a key with all its sub-keys; its parent keys stay: 0, or 2 when it does not exist.
-long DeleteKeyTree(RegRoot root, const std::string& path);
+long DeleteKeyTree(RegRoot root, const std::string& path, RegView view = RegView::Default);
 
 }  // namespace platform

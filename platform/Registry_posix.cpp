@@ -198,7 +198,7 @@ long PutValue(void* handle, Value value) {
 
 }  // namespace
 
-long RegKey::Open(RegRoot root, const std::string& path, bool /*forWrite*/) {
+long RegKey::Open(RegRoot root, const std::string& path, bool /*forWrite*/, RegView) {
     Close();
     const std::string full = FullPath(root, path);
     if (!IsRootOnly(full)) {
@@ -210,7 +210,7 @@ long RegKey::Open(RegRoot root, const std::string& path, bool /*forWrite*/) {
     return kRegOk;
 }
 
-long RegKey::Create(RegRoot root, const std::string& path) {
+long RegKey::Create(RegRoot root, const std::string& path, RegView) {
     Close();
     const std::string full = FullPath(root, path);
     Store store;
@@ -274,7 +274,7 @@ long RegKey::WriteUnicodeString(const std::string& name, const std::u16string& v
     return WriteString(name, Utf16ToUtf8(value));  // the host's ANSI code page is UTF-8
 }
 
-long DeleteKeyTree(RegRoot root, const std::string& path) {
+long DeleteKeyTree(RegRoot root, const std::string& path, RegView) {
     const std::string full = FullPath(root, path);
     if (IsRootOnly(full)) return kRegAccessDenied;  // a root key cannot be deleted
     Store store;

@@ -15,22 +15,28 @@ HKEY RootKey(RegRoot root) {
 
 HKEY H(void* h) { return static_cast<HKEY>(h); }
 
+// The access flag that picks the view; a 32-bit system ignores it.
+REGSAM ViewFlag(RegView view) {
+    return view == RegView::Wow32 ? KEY_WOW64_32KEY : 0;
+}
+
 }  // namespace
 
-long RegKey::Open(RegRoot root, const std::string& path, bool forWrite) {
+long RegKey::Open(RegRoot root, const std::string& path, bool forWrite, RegView view) {
     Close();
     HKEY h = nullptr;
-    const REGSAM access = forWrite ? KEY_READ | KEY_WRITE : KEY_READ;
+    const REGSAM access = (forWrite ? KEY_READ | KEY_WRITE : KEY_READ) | ViewFlag(view);
     const LONG rc = RegOpenKeyExA(RootKey(root), path.c_str(), 0, access, &h);
     if (rc == ERROR_SUCCESS) handle_ = h;
     return rc;
 }
 
-long RegKey::Create(RegRoot root, const std::string& path) {
+long RegKey::Create(RegRoot root, const std::string& path, RegView view) {
     Close();
     HKEY h = nullptr;
-    const LONG rc = RegCreateKeyExA(RootKey(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                    KEY_READ | KEY_WRITE, nullptr, &h, nullptr);
+    const LONG rc =
+        RegCreateKeyExA(RootKey(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_READ | KEY_WRITE | ViewFlag(view), nullptr, &h, nullptr);
     if (rc == ERROR_SUCCESS) handle_ = h;
     return rc;
 }
@@ -96,10 +102,21 @@ long RegKey::WriteUnicodeString(const std::string& name, const std::u16string& v
 
 namespace {
 
-// RegDeleteKey only removes keys without sub-keys, so the children go first.
-LONG DeleteTree(HKEY parent, const std::string& path) {
+// Deletes a key without sub-keys in the given view. The call that takes a view is missing on
+// systems older than Vista, which have no second view either.
+LONG DeleteOneKey(HKEY parent, const std::string& path, REGSAM view) {
+    using DeleteKeyEx = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
+    static const auto deleteKeyEx = reinterpret_cast<DeleteKeyEx>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("advapi32.dll"), "RegDeleteKeyExA")));
+    if (view != 0 && deleteKeyEx) return deleteKeyEx(parent, path.c_str(), view, 0);
+    return RegDeleteKeyA(parent, path.c_str());
+}
+
+// A key is deleted only without sub-keys, so the children go first. Every key on the way is
+// opened and deleted in the same view.
+LONG DeleteTree(HKEY parent, const std::string& path, REGSAM view) {
     HKEY h = nullptr;
-    LONG rc = RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ | KEY_WRITE, &h);
+    LONG rc = RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ | KEY_WRITE | view, &h);
     if (rc != ERROR_SUCCESS) return rc;
     for (;;) {
         char name[256];
@@ -107,14 +124,16 @@ LONG DeleteTree(HKEY parent, const std::string& path) {
         // Always enumerate index 0: each deletion shifts the remaining sub-keys down.
         if (RegEnumKeyExA(h, 0, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
-        if (DeleteTree(h, name) != ERROR_SUCCESS) break;
+        if (DeleteTree(h, name, view) != ERROR_SUCCESS) break;
     }
     RegCloseKey(h);
-    return RegDeleteKeyA(parent, path.c_str());
+    return DeleteOneKey(parent, path, view);
 }
 
 }  // namespace
 
-long DeleteKeyTree(RegRoot root, const std::string& path) { return DeleteTree(RootKey(root), path); }
+long DeleteKeyTree(RegRoot root, const std::string& path, RegView view) {
+    return DeleteTree(RootKey(root), path, ViewFlag(view));
+}
 
 }  // namespace platform

@@ -21,6 +21,12 @@ bool TryUtf8ToUtf16(const std::string& s, std::u16string& out);
 std::u16string AnsiToUtf16(const std::string& s);
 std::string Utf16ToAnsi(const std::u16string& s);
 
+// The ANSI text that stands for exactly `s`, no character lost or replaced by a look-alike:
+// true and the text in `out`; false (and `out` emptied) when the code page cannot hold `s`. A
+// letter the code page has only as a base letter and a combining mark (Vietnamese letters in
+// code page 1258) is written that way: it reads back as the same text in its decomposed form.
+bool TryUtf16ToAnsi(const std::u16string& s, std::string& out);
+
 // OEM code page <-> ANSI code page.
 std::string ConvertOemToAnsi(const std::string& s);
 std::string ConvertAnsiToOem(const std::string& s);

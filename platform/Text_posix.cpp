@@ -35,6 +35,14 @@ constexpr uint16_t kCp437High[128] = {
 std::u16string AnsiToUtf16(const std::string& s) { return Utf8ToUtf16(s); }
 std::string Utf16ToAnsi(const std::u16string& s) { return Utf16ToUtf8(s); }
 
+// UTF-8 holds every character; only a lone surrogate has no form in it.
+bool TryUtf16ToAnsi(const std::u16string& s, std::string& out) {
+    out = Utf16ToUtf8(s);
+    if (Utf8ToUtf16(out) == s) return true;
+    out.clear();
+    return false;
+}
+
 std::string ConvertOemToAnsi(const std::string& s) {
     std::u16string w;
     w.reserve(s.size());

@@ -13,6 +13,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Text.h"
 #include "ui/Application.h"
@@ -919,6 +920,148 @@ private:
 
 // ----- The backend -------------------------------------------------------------------------
 
+// A message box laid out as Windows lays out its own: the system icon of its kind and the text
+// on the window's colour, the buttons at the right of a grey band below, plain buttons with
+// plain captions, centred on the window that owns it (on the screen without one). FLTK's own
+// boxes open at the mouse pointer and know no error icon, so the backend draws its own.
+class MessageBoxWindow : public Fl_Double_Window {
+public:
+    MessageBoxWindow(const std::u16string& text, const std::u16string& caption, unsigned flags,
+                     Fl_Window* owner)
+        : Fl_Double_Window(100, 100), message_(LabelText(text)), title_(platform::Utf16ToUtf8(caption)) {
+        const unsigned icon = flags & kMbIconMask;
+        switch (flags & kMbButtonMask) {
+            case kMbYesNo:
+                answers_ = {{"Có", kIdYes}, {"Không", kIdNo}};
+                escape_ = kIdNo;
+                break;
+            case kMbOkCancel:
+                answers_ = {{"OK", kIdOk}, {"Hủy bỏ", kIdCancel}};
+                escape_ = kIdCancel;
+                break;
+            default:
+                answers_ = {{"OK", kIdOk}};
+                escape_ = kIdOk;
+                break;
+        }
+        answer_ = escape_;
+
+        // Windows' measures at 96 pixels per inch: a 32-pixel icon, text beside it, at most
+        // about 480 pixels of text before it wraps, 75 x 23 buttons 6 pixels apart.
+        constexpr int kMargin = 24, kIcon = 32, kGap = 12, kWrap = 480, kBand = 41;
+        constexpr int kButtonW = 75, kButtonH = 23, kButtonGap = 6;
+        fl_font(FL_HELVETICA, kFontSize);
+        // Lines that fit stay whole; only a longer one wraps.
+        int textW = 0, textH = 0;
+        fl_measure(message_.c_str(), textW, textH, 0);
+        const bool wrap = textW > kWrap;
+        if (wrap) {
+            textW = kWrap;
+            fl_measure(message_.c_str(), textW, textH, 0);
+        }
+        textW += 2;
+        const int textX = icon ? kMargin + kIcon + kGap : kMargin;
+        const int top = std::max(textH, icon ? kIcon : 0);
+        const int buttonsW = static_cast<int>(answers_.size()) * (kButtonW + kButtonGap) - kButtonGap;
+        const int width = std::max({textX + textW + kMargin, buttonsW + 2 * kGap, 180});
+        const int height = kMargin + top + kMargin + kBand;
+
+        begin();
+        color(FL_WHITE);
+        box(FL_FLAT_BOX);
+        if (icon) {
+            auto* picture = new PictureWidget();
+            picture->icon = icon;
+            picture->resize(kMargin, kMargin + (top - kIcon) / 2, kIcon, kIcon);
+        }
+        auto* words = new Fl_Box(textX, kMargin + (top - textH) / 2, textW, textH);
+        words->box(FL_NO_BOX);
+        words->labelfont(FL_HELVETICA);
+        words->labelsize(kFontSize);
+        words->align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE | (wrap ? FL_ALIGN_WRAP : 0));
+        words->label(message_.c_str());
+        auto* band = new Fl_Box(0, height - kBand, width, kBand);
+        band->box(FL_FLAT_BOX);
+        band->color(fl_rgb_color(240, 240, 240));
+        int x = width - kGap - buttonsW;
+        for (Answer& a : answers_) {
+            auto* b = new PushButton();
+            b->resize(x, height - kBand + (kBand - kButtonH) / 2, kButtonW, kButtonH);
+            b->label(a.caption);
+            b->color(fl_rgb_color(225, 225, 225));
+            b->isDefault = &a == &answers_.front();
+            b->labelfont(FL_HELVETICA);
+            b->labelsize(kFontSize);
+            b->callback(&MessageBoxWindow::OnButton, &a);
+            a.button = b;
+            x += kButtonW + kButtonGap;
+        }
+        end();
+        size(width, height);
+        copy_label(title_.c_str());
+        callback(&MessageBoxWindow::OnClose);
+
+        int ox, oy, ow, oh;
+        if (owner && owner->shown()) {
+            ox = owner->x(), oy = owner->y(), ow = owner->w(), oh = owner->h();
+        } else {
+            Fl::screen_xywh(ox, oy, ow, oh, 0);
+        }
+        position(ox + (ow - width) / 2, oy + (oh - height) / 2);
+        set_modal();
+    }
+
+    // Shows the box until one of its buttons (or Escape, or the close box) answers.
+    int Run() {
+        show();
+        if (!answers_.empty() && answers_.front().button) answers_.front().button->take_focus();
+        while (shown()) Fl::wait();
+        return answer_;
+    }
+
+    // Enter presses the focused button (the first one until the user moves on), as on Windows.
+    int handle(int event) override {
+        if (event == FL_KEYBOARD && (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)) {
+            for (Answer& a : answers_) {
+                if (a.button && Fl::focus() == a.button) {
+                    Finish(a.id);
+                    return 1;
+                }
+            }
+            Finish(answers_.front().id);
+            return 1;
+        }
+        return Fl_Double_Window::handle(event);
+    }
+
+private:
+    struct Answer {
+        const char* caption;
+        int id;
+        PushButton* button = nullptr;
+    };
+    static constexpr int kFontSize = 12;
+
+    void Finish(int id) {
+        answer_ = id;
+        hide();
+    }
+    static void OnButton(Fl_Widget* w, void* data) {
+        auto* self = static_cast<MessageBoxWindow*>(w->window());
+        self->Finish(static_cast<Answer*>(data)->id);
+    }
+    // Escape and the window manager's close box answer as Cancel (or No, or OK) does.
+    static void OnClose(Fl_Widget* w, void*) {
+        auto* self = static_cast<MessageBoxWindow*>(w);
+        self->Finish(self->escape_);
+    }
+
+    std::string message_, title_;
+    std::vector<Answer> answers_;
+    int escape_ = kIdOk;
+    int answer_ = kIdOk;
+};
+
 class FltkBackend : public Backend {
 public:
     FltkBackend() {
@@ -1060,41 +1203,11 @@ public:
 
     int ShowMessageBox(Form* owner, const std::u16string& text, const std::u16string& caption,
                        unsigned flags) override {
-        (void)owner;  // FLTK's boxes are modal to the whole application anyway
-        const std::string message = LabelText(text);
-        const std::string title = platform::Utf16ToUtf8(caption);
-        fl_message_title(title.c_str());
-        fl_ok = "OK";
-        fl_close = "OK";
-        fl_cancel = "Cancel";
-        fl_yes = "Yes";
-        fl_no = "No";
-        // fl_choice lays its buttons out from the right and makes the second one the Return
-        // button, so (negative, positive) gives Windows' order and default. Escape and the
-        // close box answer the negative button, as Cancel does on Windows.
-        switch (flags & kMbButtonMask) {
-            case kMbYesNo:
-                return fl_choice("%s", fl_no, fl_yes, nullptr, message.c_str()) == 1 ? kIdYes
-                                                                                     : kIdNo;
-            case kMbOkCancel:
-                return fl_choice("%s", fl_cancel, fl_ok, nullptr, message.c_str()) == 1 ? kIdOk
-                                                                                        : kIdCancel;
-            default:
-                break;
-        }
-        switch (flags & kMbIconMask) {
-            case kMbIconError:
-            case kMbIconWarning:
-                fl_alert("%s", message.c_str());
-                break;
-            case kMbIconQuestion:
-                fl_choice("%s", fl_ok, nullptr, nullptr, message.c_str());
-                break;
-            default:
-                fl_message("%s", message.c_str());
-                break;
-        }
-        return kIdOk;
+        Fl_Window* over = nullptr;
+        if (owner)
+            if (auto* peer = dynamic_cast<FormPeer*>(owner->GetPeer())) over = peer->Window();
+        MessageBoxWindow box(text, caption, flags, over);
+        return box.Run();
     }
 };
 

@@ -10,7 +10,7 @@
 // answer of the last box when the window closed after it, 3 when it did not, 4 when the pause
 // was never reached or timed out, 70 on an error of the program itself.
 //
-//   setup_install_demo --pause PAUSE   installs into C:\Solvenza (made when missing)
+//   setup_install_demo --pause PAUSE   installs into C:\Solvenza (the install makes it)
 //   setup_install_demo --remove        removes what an install put on the machine
 //
 // PAUSE is a Windows path (Z:\tmp\... reaches a host folder on both targets).
@@ -145,7 +145,6 @@ std::set<std::string> FilesIn(const std::string& windowsFolder) {
 
 int Install(const std::string& pauseFolder) {
     ui::Application& app = ui::Application::Instance();
-    platform::MakeFolder(kApp);  // the install puts files into the folder, it never makes it
     const std::set<std::string> tempBefore = FilesIn(platform::TempFolder());
     auto printing = std::make_unique<PrintingBackend>(ui::CreateNativeBackend());
     PrintingBackend* backend = printing.get();
@@ -197,7 +196,7 @@ bool Remove() {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     bool gone = !platform::FileExists(kApp);
-    platform::RemoveFile(platform::SystemFolder() + "\\gds32.dll");
+    platform::RemoveFile(platform::SystemFolder32() + "\\gds32.dll");
     const std::string link = std::string("Solvenza Quillora") + platform::ShortcutExtension();
     std::string folder;
     if (platform::GetSpecialFolderPath(platform::kCsidlDesktop, folder))
@@ -206,10 +205,11 @@ bool Remove() {
         platform::RemoveFile(folder + "\\Solvenza\\" + link);
         platform::RemoveFolder(folder + "\\Solvenza");
     }
-    platform::DeleteKeyTree(platform::RegRoot::LocalMachine, TuUpd::kProductKey);
+    platform::DeleteKeyTree(platform::RegRoot::LocalMachine, TuUpd::kProductKey,
+                            TuUpd::kProductView);
     platform::RegKey key;
-    gone =
-        gone && key.Open(platform::RegRoot::LocalMachine, TuUpd::kProductKey) != platform::kRegOk;
+    gone = gone && key.Open(platform::RegRoot::LocalMachine, TuUpd::kProductKey, false,
+                            TuUpd::kProductView) != platform::kRegOk;
     std::printf("removed%s\n", gone ? "" : " only in part");
     return gone;
 }

@@ -23,6 +23,7 @@
 #include "app/Shortcuts.h"
 #include "app/uUpd.h"
 #include "archive/ZipBuilder.h"
+#include "platform/FileStamps.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
@@ -31,6 +32,9 @@
 #include "tests/support/ChildProcess.h"
 #include "ui/Application.h"
 #include "ui/HeadlessBackend.h"
+#if !defined(_WIN32)
+#include "platform/Prefix_posix.h"
+#endif
 
 #if defined(SETUP_ENGINE_DIR)
 
@@ -69,8 +73,9 @@ std::string DesktopLink() {
 std::string ProgramsLink() {
     return Folder(platform::kCsidlPrograms) + "\\Solvenza\\" + kLink;
 }
+// The 32-bit product's client library goes into the 32-bit system folder.
 std::string Gds32() {
-    return platform::SystemFolder() + "\\gds32.dll";
+    return platform::SystemFolder32() + "\\gds32.dll";
 }
 
 std::set<std::string> FilesIn(const std::string& windowsFolder) {
@@ -140,9 +145,18 @@ protected:
         ASSERT_TRUE(platform::MakeFolder(kOther));
         tempBefore = FilesIn(platform::TempFolder());
         startFolder = fs::current_path();
+        StartApplication();
+    }
+
+    void StartApplication() {
         auto b = std::make_unique<ui::HeadlessBackend>();
         backend = b.get();
         ui::Application::Instance().Initialize(std::move(b));
+    }
+    // The program ended and started again, as for an upgrade after the first install.
+    void RestartApplication() {
+        ui::Application::Instance().Shutdown();
+        StartApplication();
     }
 
     void TearDown() override {
@@ -173,18 +187,29 @@ protected:
         for (const std::string& file : {DesktopLink(), ProgramsLink(), Gds32()})
             platform::RemoveFile(file);
         platform::RemoveFolder(Folder(platform::kCsidlPrograms) + "\\Solvenza");
-        platform::DeleteKeyTree(RegRoot::LocalMachine, TuUpd::kProductKey);
-        platform::DeleteKeyTree(RegRoot::LocalMachine, installed::kUninstallKey);
+        platform::DeleteKeyTree(RegRoot::LocalMachine, TuUpd::kProductKey, TuUpd::kProductView);
+        platform::DeleteKeyTree(RegRoot::LocalMachine, installed::kUninstallKey,
+                                TuUpd::kProductView);
     }
 
     // Opens the window, types `folder` and presses the action button (install is preselected).
     TuUpd* RunInstall(const std::string& folder = kApp) {
+        return RunInstallTyped(platform::AnsiToUtf16(folder));
+    }
+    TuUpd* RunInstallTyped(const std::u16string& folder) {
         TuUpd* w = ui::Application::Instance().CreateForm<TuUpd>();
         EXPECT_TRUE(w->Radio1->Checked());
         w->ZipBuilder1->DLLDirectory = EngineFolder();
-        w->Edit_AppPath->UserEditedText(platform::AnsiToUtf16(folder));
+        w->Edit_AppPath->UserEditedText(folder);
         w->bt_NangCap->Click();
         return w;
+    }
+
+    // Nothing of the product was put anywhere.
+    void ExpectNothingInstalled() {
+        EXPECT_FALSE(platform::FileExists(Gds32()));
+        EXPECT_FALSE(ProductKeyExists());
+        EXPECT_FALSE(platform::FileExists(DesktopLink()));
     }
 
     // The window as the user gets it back after a failed install, with the one error box.
@@ -194,6 +219,10 @@ protected:
         EXPECT_EQ(backend->boxes[0].caption, u"Solvenza");
         EXPECT_EQ(backend->boxes[0].Icon(), unsigned(ui::kMbIconError));
         EXPECT_EQ(backend->boxes[0].owner, w);
+        // The window is back for another try, its buttons with it.
+        EXPECT_TRUE(w->bt_NangCap->Enabled());
+        EXPECT_TRUE(w->bt_Dong->Enabled());
+        EXPECT_TRUE(w->Radio1->Enabled());
         EXPECT_FALSE(w->ProgressBar1->Visible());
         EXPECT_EQ(w->ProgressBar1->Position(), 0);
         EXPECT_TRUE(w->Edit_AppPath->Visible());
@@ -203,7 +232,8 @@ protected:
 
     bool ProductKeyExists() {
         platform::RegKey key;
-        return key.Open(RegRoot::LocalMachine, TuUpd::kProductKey) == platform::kRegOk;
+        return key.Open(RegRoot::LocalMachine, TuUpd::kProductKey, false, TuUpd::kProductView) ==
+               platform::kRegOk;
     }
 
     ui::HeadlessBackend* backend = nullptr;
@@ -216,6 +246,8 @@ const std::u16string kCloseTheProgram =
     U("Đóng ứng dụng Solvenza Accounting trước khi thực hiện nâng cấp.");
 
 TEST_F(InstallTest, FreshMachineGetsFilesServerShortcutsAndTheRecordedFolder) {
+    // A machine that never had the product has no "C:\Solvenza": the install makes it.
+    fs::remove_all(platform::HostPath(kApp));
     bool barAtTheBox = false;
     backend->responder = [&](const ui::MessageBoxRecord&) {
         TuUpd* w = dynamic_cast<TuUpd*>(ui::Application::Instance().MainForm());
@@ -262,10 +294,19 @@ TEST_F(InstallTest, FreshMachineGetsFilesServerShortcutsAndTheRecordedFolder) {
     EXPECT_TRUE(platform::FileExists(ProgramsLink()));
 
     platform::RegKey key;
-    ASSERT_EQ(key.Open(RegRoot::LocalMachine, TuUpd::kProductKey), platform::kRegOk);
+    ASSERT_EQ(key.Open(RegRoot::LocalMachine, TuUpd::kProductKey, false, TuUpd::kProductView),
+              platform::kRegOk);
     std::string recorded;
     EXPECT_EQ(key.ReadString(TuUpd::kAppPathValue, recorded), platform::kRegOk);
     EXPECT_EQ(recorded, kApp);
+#if defined(_WIN64)
+    // Where a 32-bit program looks, and only there: neither the 64-bit view nor the 64-bit
+    // system folder has the product.
+    platform::RegKey wide;
+    EXPECT_EQ(wide.Open(RegRoot::LocalMachine, TuUpd::kProductKey), platform::kRegNotFound);
+    EXPECT_NE(platform::SystemFolder32(), platform::SystemFolder());
+    EXPECT_FALSE(platform::FileExists(platform::SystemFolder() + "\\gds32.dll"));
+#endif
 
     // The product archive's copy stays in the temporary folder; the server archive's is gone.
     std::set<std::string> added;
@@ -316,19 +357,143 @@ TEST_F(InstallTest, RunningProductIsNotReplacedAndTheUserIsAskedToCloseIt) {
     EXPECT_FALSE(platform::FileExists(DesktopLink()));
 }
 
-TEST_F(InstallTest, AMissingFolderIsNeverCreatedAndNothingIsInstalled) {
-    TuUpd* w = RunInstall("C:\\Solvenza\\Missing\\Deeper");
-    ExpectRestoredAfter(w, kCloseTheProgram);
-    EXPECT_EQ(FilesIn(kApp), std::set<std::string>{});
-    EXPECT_FALSE(platform::FileExists(Gds32()));
-    EXPECT_FALSE(ProductKeyExists());
-    EXPECT_FALSE(platform::FileExists(DesktopLink()));
+// A folder is made with its missing parents; one that cannot be made, or whose name the code
+// page cannot hold, is refused before anything is written, and the window comes back.
+TEST_F(InstallTest, TheFolderIsMadeWhenMissingAndRefusedWhenItCannotBe) {
+    Write(kOther + "\\taken", "a file where the folder would go");
+    const std::string cannot[] = {kOther + "\\taken", kOther + "\\taken\\below", "Q:\\Solvenza",
+                                  "Solvenza", ""};
+    TuUpd* w = nullptr;
+    for (const std::string& folder : cannot) {
+        SCOPED_TRACE(folder);
+        backend->boxes.clear();
+        w = RunInstall(folder);
+        ExpectRestoredAfter(
+            w, U("Không tạo được thư mục ứng dụng ") + platform::AnsiToUtf16(folder) + u".");
+        ExpectNothingInstalled();
+        EXPECT_EQ(FilesIn(platform::TempFolder()), tempBefore);
+        RestartApplication();
+    }
+    EXPECT_EQ(FilesIn(kOther), std::set<std::string>{"taken"});
 
-    // With the folder corrected, the same window installs.
-    w->Edit_AppPath->UserEditedText(platform::AnsiToUtf16(kApp));
+    // The folder name in the user's letters: installed where the code page holds them (always
+    // on POSIX hosts; on Windows under a Vietnamese code page), refused before anything is
+    // written where it does not (a Western code page).
+    const std::u16string vietnamese = U("C:\\InstallTestOther\\Kế toán");
+    std::string ansi;
+    const bool holds = platform::TryUtf16ToAnsi(vietnamese, ansi);
+#if defined(_WIN32)
+    EXPECT_EQ(holds, GetACP() == 1258) << GetACP();
+#endif
+    w = RunInstallTyped(vietnamese);
+    if (holds) {
+        ASSERT_EQ(backend->boxes.size(), 1u);
+        EXPECT_EQ(backend->boxes[0].text, U("Cài đặt hoàn tất !!!"));
+        EXPECT_EQ(ReadAll(ansi + "\\ivoxcc.exe"), Entry("cacfile", "ivoxcc.exe"));
+        platform::RegKey key;
+        std::string recorded;
+        ASSERT_EQ(key.Open(RegRoot::LocalMachine, TuUpd::kProductKey, false, TuUpd::kProductView),
+                  platform::kRegOk);
+        EXPECT_EQ(key.ReadString(TuUpd::kAppPathValue, recorded), platform::kRegOk);
+        EXPECT_EQ(platform::AnsiToUtf16(recorded), platform::AnsiToUtf16(ansi));
+        EXPECT_TRUE(WaitFor(ansi + "\\Firebird-2.1.1.1\\bin\\install_super.done"));
+    } else {
+        ExpectRestoredAfter(
+            w, U("Tên thư mục có ký tự không dùng được trên máy này. Hãy chọn thư mục khác."));
+        ExpectNothingInstalled();
+        EXPECT_EQ(FilesIn(kOther), std::set<std::string>{"taken"});
+    }
+    RestartApplication();
+
+    // A folder two levels below a missing one installs at the first click.
+    backend->boxes.clear();
+    RunInstall(kApp + "\\Missing\\Deeper");
+    ASSERT_EQ(backend->boxes.size(), 1u);
+    EXPECT_EQ(backend->boxes[0].text, U("Cài đặt hoàn tất !!!"));
+    EXPECT_EQ(ReadAll(kApp + "\\Missing\\Deeper\\ivoxcc.exe"), Entry("cacfile", "ivoxcc.exe"));
+    EXPECT_TRUE(WaitFor(kApp + "\\Missing\\Deeper\\Firebird-2.1.1.1\\bin\\install_super.done"));
+}
+
+// The upgrade of a machine whose database server runs: the server's program cannot be replaced,
+// keeps its whole copy and is named in the status line; everything else is new and the upgrade
+// completes. A second press of the button while it runs starts nothing.
+TEST_F(InstallTest, AnUpgradeWithTheServerRunningKeepsItsFileAndCompletes) {
+    RunInstall();
+    ASSERT_EQ(backend->boxes.size(), 1u);
+    ASSERT_TRUE(WaitFor(kMarker));
+    platform::RemoveFile(kMarker);
+    RestartApplication();
+
+    const std::string server = kApp + "\\Firebird-2.1.1.1\\bin\\fbserver.exe";
+    const std::string library = kApp + "\\Firebird-2.1.1.1\\bin\\fbclient.dll";
+    ASSERT_TRUE(platform::FileExists(library));
+    ASSERT_TRUE(testing_machine::CopyHostFile(testing_machine::IdleProgramHostPath(), server));
+    const std::string running = ReadAll(server);
+    testing_machine::ChildProcess fbserver;
+    ASSERT_TRUE(fbserver.Start(server));
+    Write(library, "an old library");
+    Write(kApp + "\\ivoxcc.exe", "the old program");
+
+    TuUpd* w = ui::Application::Instance().CreateForm<TuUpd>();
+    EXPECT_EQ(w->Radio1->Caption(), U("Nâng cấp"));
+    EXPECT_EQ(w->Edit_AppPath->Text(), platform::AnsiToUtf16(kApp));
+    w->ZipBuilder1->DLLDirectory = EngineFolder();
+    int progress = 0, nested = 0;
+    bool enabledDuringTheRun = false;
+    w->ZipBuilder1->SetOnProgress([&](ui::Component*, archive::ProgressType, const std::string&,
+                                      int64_t) {
+        ++progress;
+        enabledDuringTheRun = enabledDuringTheRun || w->bt_NangCap->Enabled() ||
+                              w->bt_Dong->Enabled() || w->Radio1->Enabled() || w->Radio2->Enabled();
+        // What a user's second click does while the reports pump the window's messages.
+        const size_t boxes = backend->boxes.size();
+        w->bt_NangCap->Click();
+        w->bt_Dong->Click();
+        nested += backend->boxes.size() != boxes || ui::Application::Instance().Terminated();
+    });
+    std::u16string statusAtTheBox;
+    backend->responder = [&](const ui::MessageBoxRecord&) {
+        statusAtTheBox = w->lbl_ThongBao->Caption();
+        return ui::kIdOk;
+    };
     w->bt_NangCap->Click();
-    ASSERT_EQ(backend->boxes.size(), 2u);
-    EXPECT_EQ(backend->boxes[1].text, U("Cài đặt hoàn tất !!!"));
+
+    ASSERT_EQ(backend->boxes.size(), 1u);
+    EXPECT_EQ(backend->boxes[0].text, U("Cài đặt hoàn tất !!!"));
+    EXPECT_NE(statusAtTheBox.find(u"fbserver.exe"), std::u16string::npos);
+    EXPECT_GT(progress, 0);
+    EXPECT_FALSE(enabledDuringTheRun);
+    EXPECT_EQ(nested, 0);
+    EXPECT_TRUE(fbserver.Running());
+    EXPECT_EQ(ReadAll(server), running);
+    EXPECT_EQ(ReadAll(library), Entry("firebird", "Firebird-2.1.1.1\\bin\\fbclient.dll"));
+    EXPECT_EQ(ReadAll(kApp + "\\ivoxcc.exe"), Entry("cacfile", "ivoxcc.exe"));
+    EXPECT_TRUE(WaitFor(kMarker));  // the installers ran on the upgraded tree
+    fbserver.Stop();
+}
+
+// A file that cannot be written is named in Vietnamese; a folder that cannot be recorded is an
+// error, not a success.
+TEST_F(InstallTest, WriteFailuresAreNamedAndAnUnrecordedFolderIsNoSuccess) {
+    Write(kApp + "\\ivoxcc.exe", "the working program");
+    ASSERT_TRUE(platform::SetFileAttributeBits(kApp + "\\ivoxcc.exe", platform::kAttrReadOnly));
+    TuUpd* w = RunInstall();
+    ExpectRestoredAfter(
+        w, U("Không ghi được tệp ") + platform::AnsiToUtf16(kApp) + U("\\ivoxcc.exe."));
+    EXPECT_EQ(ReadAll(kApp + "\\ivoxcc.exe"), "the working program");
+    EXPECT_EQ(FilesIn(kApp), std::set<std::string>{"ivoxcc.exe"});
+    ExpectNothingInstalled();
+    platform::SetFileAttributeBits(kApp + "\\ivoxcc.exe", 0);
+
+#if !defined(_WIN32)
+    // A registry store that does not read is never rewritten, so the folder cannot be recorded.
+    RestartApplication();
+    std::ofstream(platform::PrefixRoot() + "/registry.reg") << "not a registry\n";
+    w = RunInstall();
+    ExpectRestoredAfter(w, U("Không ghi được thư mục ứng dụng vào registry."));
+    EXPECT_FALSE(ui::Application::Instance().Terminated());
+    fs::remove(platform::PrefixRoot() + "/registry.reg");
+#endif
 }
 
 // The payload's entry did not come out (here: the wrong password); the program there before

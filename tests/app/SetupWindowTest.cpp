@@ -17,18 +17,19 @@ std::u16string U(const char* utf8) { return platform::Utf8ToUtf16(utf8); }
 class SetupWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::DeleteKeyTree(RegRoot::LocalMachine, TuUpd::kProductKey);
+        platform::DeleteKeyTree(RegRoot::LocalMachine, TuUpd::kProductKey, TuUpd::kProductView);
         auto b = std::make_unique<ui::HeadlessBackend>();
         backend = b.get();
         ui::Application::Instance().Initialize(std::move(b));
     }
     void TearDown() override {
         ui::Application::Instance().Shutdown();
-        platform::DeleteKeyTree(RegRoot::LocalMachine, TuUpd::kProductKey);
+        platform::DeleteKeyTree(RegRoot::LocalMachine, TuUpd::kProductKey, TuUpd::kProductView);
     }
     static void RecordProduct(const char* appPath) {
         platform::RegKey key;
-        ASSERT_EQ(key.Create(RegRoot::LocalMachine, TuUpd::kProductKey), platform::kRegOk);
+        ASSERT_EQ(key.Create(RegRoot::LocalMachine, TuUpd::kProductKey, TuUpd::kProductView),
+                  platform::kRegOk);
         if (appPath) {
             ASSERT_EQ(key.WriteString(TuUpd::kAppPathValue, appPath), platform::kRegOk);
         }
@@ -66,7 +67,8 @@ TEST_F(SetupWindowTest, WithoutTheProductKeyOnlyInstallIsOffered) {
     EXPECT_EQ(w->Edit_AppPath->Text(), u"C:\\Solvenza");
     // Reading must not have created the key.
     platform::RegKey key;
-    EXPECT_EQ(key.Open(RegRoot::LocalMachine, TuUpd::kProductKey), platform::kRegNotFound);
+    EXPECT_EQ(key.Open(RegRoot::LocalMachine, TuUpd::kProductKey, false, TuUpd::kProductView),
+              platform::kRegNotFound);
 }
 
 TEST_F(SetupWindowTest, RecordedProductOffersUpgradeAndUninstallWithItsFolder) {
@@ -100,8 +102,9 @@ TEST_F(SetupWindowTest, LeavingTheFolderFieldDropsTrailingBackslashes) {
     EXPECT_EQ(Normalise(w, u"C:\\"), u"C:");
     EXPECT_EQ(Normalise(w, u"\\\\\\\\"), u"");
     EXPECT_EQ(Normalise(w, u"C:\\Da\\ta"), u"C:\\Da\\ta");
-    // Letters the ANSI code page holds survive the round trip through it.
+    // The field stays in the user's letters, whatever the ANSI code page holds.
     EXPECT_EQ(Normalise(w, U("C:\\Données\\\\")), U("C:\\Données"));
+    EXPECT_EQ(Normalise(w, U("C:\\Kế toán\\")), U("C:\\Kế toán"));
 }
 
 TEST_F(SetupWindowTest, TheFieldIsNormalisedOnlyWhenItLosesFocus) {

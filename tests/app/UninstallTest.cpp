@@ -21,9 +21,13 @@ namespace {
 
 const std::string kApp = "C:\\UninstallTest";
 
-std::u16string U(const char* utf8) { return platform::Utf8ToUtf16(utf8); }
+std::u16string U(const char* utf8) {
+    return platform::Utf8ToUtf16(utf8);
+}
 
-void Touch(const std::string& windowsPath) { std::ofstream(platform::HostPath(windowsPath)) << "x"; }
+void Touch(const std::string& windowsPath) {
+    std::ofstream(platform::HostPath(windowsPath)) << "x";
+}
 
 std::string Folder(int csidl) {
     std::string path;
@@ -41,13 +45,16 @@ protected:
         ASSERT_TRUE(testing_machine::CopyHostFile(testing_machine::IdleProgramHostPath(), Exe()));
 
         platform::RegKey key;
-        ASSERT_EQ(key.Create(RegRoot::LocalMachine, std::string(TuUpd::kProductKey) + "\\Sub\\Deep"),
+        ASSERT_EQ(key.Create(RegRoot::LocalMachine, std::string(TuUpd::kProductKey) + "\\Sub\\Deep",
+                             TuUpd::kProductView),
                   platform::kRegOk);
-        ASSERT_EQ(key.Create(RegRoot::LocalMachine, TuUpd::kProductKey), platform::kRegOk);
+        ASSERT_EQ(key.Create(RegRoot::LocalMachine, TuUpd::kProductKey, TuUpd::kProductView),
+                  platform::kRegOk);
         ASSERT_EQ(key.WriteString(TuUpd::kAppPathValue, kApp), platform::kRegOk);
         // The network key is part of every Windows machine: only its value is ours to change.
         platform::RegKey net;
-        ASSERT_EQ(net.Create(RegRoot::LocalMachine, TuUpd::kNetworkParametersKey), platform::kRegOk);
+        ASSERT_EQ(net.Create(RegRoot::LocalMachine, TuUpd::kNetworkParametersKey),
+                  platform::kRegOk);
         ASSERT_EQ(net.WriteDword(TuUpd::kMediaSenseValue, 0), platform::kRegOk);
 
         platform::MakeFolder(Folder(platform::kCsidlPrograms) + "\\Solvenza");
@@ -62,19 +69,25 @@ protected:
     void TearDown() override {
         running.Stop();
         ui::Application::Instance().Shutdown();
-        platform::DeleteKeyTree(RegRoot::LocalMachine, TuUpd::kProductKey);
-        for (const std::string& f : {Exe(), kApp + "\\voxTram.exe", kApp + "\\Firebird-2.1.1.1\\readme.txt",
-                                     DesktopLink(), ProgramsLink()})
+        platform::DeleteKeyTree(RegRoot::LocalMachine, TuUpd::kProductKey, TuUpd::kProductView);
+        for (const std::string& f :
+             {Exe(), kApp + "\\voxTram.exe", kApp + "\\Firebird-2.1.1.1\\readme.txt", DesktopLink(),
+              ProgramsLink()})
             platform::RemoveFile(f);
     }
 
     static std::string Exe() { return kApp + "\\ivoxcc.exe"; }
-    static std::string Link() { return std::string("Solvenza Quillora") + platform::ShortcutExtension(); }
+    static std::string Link() {
+        return std::string("Solvenza Quillora") + platform::ShortcutExtension();
+    }
     static std::string DesktopLink() { return Folder(platform::kCsidlDesktop) + "\\" + Link(); }
-    static std::string ProgramsLink() { return Folder(platform::kCsidlPrograms) + "\\Solvenza\\" + Link(); }
+    static std::string ProgramsLink() {
+        return Folder(platform::kCsidlPrograms) + "\\Solvenza\\" + Link();
+    }
     static bool ProductKeyExists() {
         platform::RegKey key;
-        return key.Open(RegRoot::LocalMachine, TuUpd::kProductKey) == platform::kRegOk;
+        return key.Open(RegRoot::LocalMachine, TuUpd::kProductKey, false, TuUpd::kProductView) ==
+               platform::kRegOk;
     }
 
     // Opens the window (upgrade mode, since the product is recorded), picks uninstall and presses
@@ -113,7 +126,8 @@ TEST_F(UninstallTest, RunningProductIsRefusedAndNothingButTheNetworkValueChanges
     EXPECT_TRUE(platform::FileExists(DesktopLink()));
     EXPECT_TRUE(platform::FileExists(ProgramsLink()));
     EXPECT_FALSE(ui::Application::Instance().Terminated());
-    EXPECT_EQ(w->Edit_AppPath->Text(), platform::AnsiToUtf16(kApp));  // the recorded folder, not the typed one
+    EXPECT_EQ(w->Edit_AppPath->Text(),
+              platform::AnsiToUtf16(kApp));  // the recorded folder, not the typed one
     EXPECT_EQ(runlog::ExitCode(), admin::kExitProductRunning);
 
     // Once the product is closed the same button completes the uninstall.
@@ -136,10 +150,13 @@ TEST_F(UninstallTest, RemovesExecutableKeyAndShortcutsAndKeepsTheRest) {
     EXPECT_FALSE(platform::FileExists(Exe()));
     EXPECT_FALSE(ProductKeyExists());
     platform::RegKey deep;
-    EXPECT_EQ(deep.Open(RegRoot::LocalMachine, std::string(TuUpd::kProductKey) + "\\Sub\\Deep"),
+    EXPECT_EQ(deep.Open(RegRoot::LocalMachine, std::string(TuUpd::kProductKey) + "\\Sub\\Deep",
+                        false, TuUpd::kProductView),
               platform::kRegNotFound);
     platform::RegKey parent;
-    EXPECT_EQ(parent.Open(RegRoot::LocalMachine, "SoftWare\\Solvenza Corp\\ERP"), platform::kRegOk);
+    EXPECT_EQ(parent.Open(RegRoot::LocalMachine, "SoftWare\\Solvenza Corp\\ERP", false,
+                          TuUpd::kProductView),
+              platform::kRegOk);
     EXPECT_FALSE(platform::FileExists(DesktopLink()));
     EXPECT_FALSE(platform::FileExists(ProgramsLink()));
     EXPECT_TRUE(platform::FileExists(Folder(platform::kCsidlPrograms) + "\\Solvenza"));
