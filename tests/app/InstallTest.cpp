@@ -372,6 +372,7 @@ TEST_F(InstallTest, TheFolderIsMadeWhenMissingAndRefusedWhenItCannotBe) {
             w, U("Không tạo được thư mục ứng dụng ") + platform::AnsiToUtf16(folder) + u".");
         ExpectNothingInstalled();
         EXPECT_EQ(FilesIn(platform::TempFolder()), tempBefore);
+        EXPECT_EQ(runlog::ExitCode(), admin::kExitFolderUnusable);
         RestartApplication();
     }
     EXPECT_EQ(FilesIn(kOther), std::set<std::string>{"taken"});
@@ -400,6 +401,7 @@ TEST_F(InstallTest, TheFolderIsMadeWhenMissingAndRefusedWhenItCannotBe) {
     } else {
         ExpectRestoredAfter(
             w, U("Tên thư mục có ký tự không dùng được trên máy này. Hãy chọn thư mục khác."));
+        EXPECT_EQ(runlog::ExitCode(), admin::kExitFolderUnusable);
         ExpectNothingInstalled();
         EXPECT_EQ(FilesIn(kOther), std::set<std::string>{"taken"});
     }

@@ -54,11 +54,13 @@ else
     export_key() { cp "$SETUP_IVOX_PREFIX/registry.reg" "$2" 2>/dev/null || : >"$2"; }
 fi
 host() { local p=${1#[Cc]:}; p=${p//\\//}; echo "$drive_c$p"; }
+cleanup+=("rmdir '$(host 'C:\Apps')'")
 cleanup+=("rm -rf '$(host "$app")' '$(host 'C:\Apps\Damaged')'")
 # What the runs leave in the temporary folder: the product archive's copies, the default log,
 # and (Windows) the moved uninstaller, which Windows would delete at its next start.
 touch "$work/start"
 cleanup+=("find '$drive_c/users' -path '*Temp*' -type f -newer '$work/start' -delete")
+cleanup+=("cd '$drive_c' && rm -f 'first install.log' unmakeable.log running.log refused.log damaged.log")
 
 fail=0
 problem() { echo "FAIL: $*" >&2; fail=1; }
@@ -133,6 +135,14 @@ if [ "$machine" = prefix ]; then
     run folder-without-silent 2 '/DIR=Apps\Relative'
     grep -q "không dùng được" "$work/folder-without-silent.err" || problem "impossible folder: no reason shown"
 fi
+# A folder the install cannot make (a file stands where it would go): refused before anything is
+# written, with the folder's exit code.
+mkdir -p "$(host 'C:\Apps')" && echo taken >"$(host 'C:\Apps\taken')"
+cleanup+=("rm -f '$(host 'C:\Apps\taken')'")
+run unmakeable-folder 2 /SILENT '/DIR=C:\Apps\taken\Q' '/LOG=C:\unmakeable.log'
+expect_log "$(host 'C:\unmakeable.log')" \
+    "Hộp thông báo Solvenza: Không tạo được thư mục ứng dụng C:\\\\Apps\\\\taken\\\\Q\.$" \
+    "Kết thúc, mã thoát 2: không dùng được thư mục ứng dụng$"
 nothing_installed "refused command lines"
 
 # --- A silent first install into the folder of /DIR ------------------------------------------
