@@ -135,8 +135,9 @@ void TZBWorker::CallbackAnswer(CallbackRecord* record, int32_t action, bool add,
             // Without a handler the engine follows the overwrite word of its command.
             if (Events.OnExtractOverwrite) {
                 bool doOverwrite = record->Number != 0;
+                // The engine counts every central record; DirIndex counts as ZipContents does.
                 Events.OnExtractOverwrite(Sender, fileName, record->Data.In.Age != kAgeNotOlder,
-                                          doOverwrite, record->Data.In.Number2);
+                                          doOverwrite, ContentsIndex(record->Data.In.Number2));
                 record->ActionReply = doOverwrite ? DZ_REPLY_YES : DZ_REPLY_NO;
             }
             break;

@@ -95,7 +95,11 @@ void TZBCore::ReportToUser(int32_t type, int32_t code, int64_t size, const std::
             break;
         case zacXItem:
             if (ev.OnProgress) ev.OnProgress(Sender, ptStageStart, text, size);
-            d.StageStarted(ZipLoadStr(kMsgProgressBase + code), size);
+            // A stage number from the engine may be anything; one outside the table has no name.
+            d.StageStarted(code >= 0 && code <= kLastProgressStage
+                               ? ZipLoadStr(kMsgProgressBase + code)
+                               : std::string(),
+                           size);
             if (ev.OnProgressDetails) ev.OnProgressDetails(Sender, d);
             if (ev.OnItemProgress) ev.OnItemProgress(Sender, d.ItemName, Low32(size), 0);
             break;

@@ -2,10 +2,12 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <exception>
 #include <new>
 
 #include "archive/Zbmsgstr.h"
 #include "archive/Ziputils.h"
+#include "engine/EntryNames.h"
 #include "platform/Drives.h"
 #include "platform/FileHandle.h"
 #include "platform/Files.h"
@@ -56,6 +58,12 @@ void TZBWorker::SetZipFileName(const std::string& name) {
 
 void TZBWorker::FreeDirectory() {
     zipContents_.clear();
+    listedAs_.clear();
+}
+
+int32_t TZBWorker::ContentsIndex(int32_t centralIndex) const {
+    if (centralIndex < 0 || static_cast<size_t>(centralIndex) >= listedAs_.size()) return -1;
+    return listedAs_[static_cast<size_t>(centralIndex)];
 }
 
 int32_t TZBWorker::Count() const {
@@ -79,6 +87,7 @@ void TZBWorker::Clear() {
     zipComment_.clear();
     zipFileName_.clear();
     isSpanned_ = false;
+    driveFixed_ = false;
     extracting_ = false;
 
     FSpecArgs.clear();
@@ -142,14 +151,13 @@ ZipEndOfCentral ParseEndOfCentral(const unsigned char* p) {
     return e;
 }
 
-// The part number N as written in names and labels: "001" for part 0.
+// The part number N as written in names and labels: "001" for part 0, "999" for the last part
+// the scheme can name.
+constexpr int32_t kPartNumbers = 999;
 std::string PartDigits(int32_t n) {
     const std::string s = std::to_string(1001 + n);
     return s.substr(s.size() - 3);
 }
-
-// Entries with bit 11 of their flags carry UTF-8 names.
-constexpr uint16_t kUtf8NameFlag = 0x0800;
 
 }  // namespace
 
@@ -224,6 +232,7 @@ int32_t TZBWorker::List() {
         try {
             LocateArchive(openedFileName_, eoc, true);
         } catch (const EZipBuilder& e) {
+            CloseArchive();
             ShowExceptionError(e);
         }
     }
@@ -235,107 +244,119 @@ int32_t TZBWorker::List() {
     StartWaitCursor();
     bool ok = false;
     uint32_t centralStart = 0;
+    // An event handler may raise while a failure is reported (OnMessage) or the batch ends:
+    // the closing step below runs all the same, and the first such exception leaves after it.
+    std::exception_ptr escaped;
+    const auto keep = [&escaped] {
+        if (!escaped) escaped = std::current_exception();
+    };
     try {
-        lastDiskNr_ = eoc.ThisDiskNo;
-        if (eoc.ThisDiskNo > 0) isSpanned_ = true;
-        if (eoc.CentralDiskNo == eoc.ThisDiskNo) {
-            centralStart = archiveSize_ - eoc.CentralSize -
-                           static_cast<uint32_t>(kEndOfCentralSize) - eoc.ZipCommentLen;
-        } else {
-            GetNewDisk(eoc.CentralDiskNo);
-            archiveSize_ = static_cast<uint32_t>(platform::FileSize(fileHandle_));
-            centralStart = eoc.CentralOffset;
-        }
-        zipSOC_ = centralStart;
-        sfxOffset_ = archiveSize_ == kEndOfCentralSize ? 0 : archiveSize_;
-        if (centralStart != eoc.CentralOffset) ShowZipMessage(10203, "");
-        if (platform::FileSeek(fileHandle_, centralStart, platform::SeekOrigin::kFromStart) < 0)
-            throw EZipBuilder(10201, true);
-
-        const std::string stage = ZipLoadStr(kMsgLoadingDirectory);
-        ReportToUser(zacXItem, kStageLoadingDirectory, eoc.TotalEntries, stage);
-        zipContents_.reserve(eoc.TotalEntries);
-        unsigned char header[kCentralHeaderSize];
-        char name[260];
-        for (uint32_t i = 0; i < eoc.TotalEntries; ++i) {
-            ReadRecordAcrossParts(header, sizeof header, 11013, eoc);
-            if (Get32(header) != kCentralHeaderSig) throw EZipBuilder(11015, true);
-            const uint16_t nameLength = Get16(header + 28);
-            if (nameLength >= 260) throw EZipBuilder(11017, true);
-            ReadExact(name, nameLength, 11017);
-
-            SpecVersion = header[4];
-            HostSystem = header[5];
-            if (HostSystem != 0) {
-                archiveHost = HostSystem;
-                archiveSpec = SpecVersion;
-            }
-
-            auto entry = std::make_unique<ZipDirEntry>();
-            ZipDirEntry& e = *entry;
-            e.SpecVersion = header[4];
-            e.HostSystem = header[5];
-            e.VersionNeeded = Get16(header + 6);
-            e.GeneralFlags = Get16(header + 8);
-            e.Method = Get16(header + 10);
-            e.DosTime = Get16(header + 12);
-            e.DosDate = Get16(header + 14);
-            e.Crc = Get32(header + 16);
-            e.PackedSize = Get32(header + 20);
-            e.UnpackedSize = Get32(header + 24);
-            e.NameLength = nameLength;
-            e.ExtraLength = Get16(header + 30);
-            e.CommentLength = Get16(header + 32);
-            e.StartDisk = Get16(header + 34);
-            e.InternalAttrs = Get16(header + 36);
-            e.ExternalAttrs = Get32(header + 38);
-            e.LocalOffset = Get32(header + 42);
-            const std::string stored(name, nameLength);
-            std::string converted;
-            std::u16string wide;
-            // A name flagged as UTF-8 read as OEM would be garbled: decode it as what it is.
-            if ((e.GeneralFlags & kUtf8NameFlag) && platform::TryUtf8ToUtf16(stored, wide))
-                converted = platform::Utf16ToAnsi(wide);
-            else
-                converted = ConvertName(stored, false);
-            e.FileName = SetSlash(converted, psdBackslash);
-            e.IsEncrypted = (e.GeneralFlags & 1) != 0;
-            e.ExtraField.resize(e.ExtraLength);
-            ReadExact(e.ExtraField.data(), e.ExtraLength, 10201);
-            e.EntryComment.resize(e.CommentLength);
-            ReadExact(e.EntryComment.data(), e.CommentLength, 11022);
-
-            const uint32_t localOffset = e.LocalOffset;
-            if (!UseDirOnlyEntries && platform::PathFileName(e.FileName).empty()) {
-                ++dirOnlyCount_;
-                entry.reset();
+        try {
+            lastDiskNr_ = eoc.ThisDiskNo;
+            if (eoc.ThisDiskNo > 0) isSpanned_ = true;
+            if (eoc.CentralDiskNo == eoc.ThisDiskNo) {
+                centralStart = archiveSize_ - eoc.CentralSize -
+                               static_cast<uint32_t>(kEndOfCentralSize) - eoc.ZipCommentLen;
             } else {
-                zipContents_.push_back(std::move(entry));
-                if (Events.OnNewName)
-                    Events.OnNewName(Sender, static_cast<int32_t>(i + 1), *zipContents_.back());
+                GetNewDisk(eoc.CentralDiskNo);
+                archiveSize_ = static_cast<uint32_t>(platform::FileSize(fileHandle_));
+                centralStart = eoc.CentralOffset;
             }
-            if (localOffset < sfxOffset_) sfxOffset_ = localOffset;
-            ReportToUser(zacXProgress, kStageLoadingDirectory, 1, stage);
-            if (Cancel()) throw EZipAbort();
+            zipSOC_ = centralStart;
+            sfxOffset_ = archiveSize_ == kEndOfCentralSize ? 0 : archiveSize_;
+            if (centralStart != eoc.CentralOffset) ShowZipMessage(10203, "");
+            if (platform::FileSeek(fileHandle_, centralStart, platform::SeekOrigin::kFromStart) < 0)
+                throw EZipBuilder(10201, true);
+
+            const std::string stage = ZipLoadStr(kMsgLoadingDirectory);
+            ReportToUser(zacXItem, kStageLoadingDirectory, eoc.TotalEntries, stage);
+            zipContents_.reserve(eoc.TotalEntries);
+            unsigned char header[kCentralHeaderSize];
+            char name[260];
+            for (uint32_t i = 0; i < eoc.TotalEntries; ++i) {
+                ReadRecordAcrossParts(header, sizeof header, 11013, eoc);
+                if (Get32(header) != kCentralHeaderSig) throw EZipBuilder(11015, true);
+                const uint16_t nameLength = Get16(header + 28);
+                if (nameLength >= 260) throw EZipBuilder(11017, true);
+                ReadExact(name, nameLength, 11017);
+
+                SpecVersion = header[4];
+                HostSystem = header[5];
+                if (HostSystem != 0) {
+                    archiveHost = HostSystem;
+                    archiveSpec = SpecVersion;
+                }
+
+                auto entry = std::make_unique<ZipDirEntry>();
+                ZipDirEntry& e = *entry;
+                e.SpecVersion = header[4];
+                e.HostSystem = header[5];
+                e.VersionNeeded = Get16(header + 6);
+                e.GeneralFlags = Get16(header + 8);
+                e.Method = Get16(header + 10);
+                e.DosTime = Get16(header + 12);
+                e.DosDate = Get16(header + 14);
+                e.Crc = Get32(header + 16);
+                e.PackedSize = Get32(header + 20);
+                e.UnpackedSize = Get32(header + 24);
+                e.NameLength = nameLength;
+                e.ExtraLength = Get16(header + 30);
+                e.CommentLength = Get16(header + 32);
+                e.StartDisk = Get16(header + 34);
+                e.InternalAttrs = Get16(header + 36);
+                e.ExternalAttrs = Get32(header + 38);
+                e.LocalOffset = Get32(header + 42);
+                // The engine reads the name by the same rule, so it finds the entry by this name.
+                const engine::EntryName entryName = engine::ReadEntryName(
+                    std::string(name, nameLength), e.GeneralFlags, Get16(header + 4),
+                    static_cast<engine::NameCodePage>(CodePage));
+                e.FileName = SetSlash(entryName.ansi, psdBackslash);
+                e.IsEncrypted = (e.GeneralFlags & 1) != 0;
+                e.ExtraField.resize(e.ExtraLength);
+                ReadExact(e.ExtraField.data(), e.ExtraLength, 10201);
+                e.EntryComment.resize(e.CommentLength);
+                ReadExact(e.EntryComment.data(), e.CommentLength, 11022);
+
+                const uint32_t localOffset = e.LocalOffset;
+                if (!UseDirOnlyEntries && platform::PathFileName(e.FileName).empty()) {
+                    ++dirOnlyCount_;
+                    entry.reset();
+                    listedAs_.push_back(-1);
+                } else {
+                    listedAs_.push_back(static_cast<int32_t>(zipContents_.size()));
+                    zipContents_.push_back(std::move(entry));
+                    if (Events.OnNewName)
+                        Events.OnNewName(Sender, static_cast<int32_t>(i + 1), *zipContents_.back());
+                }
+                if (localOffset < sfxOffset_) sfxOffset_ = localOffset;
+                ReportToUser(zacXProgress, kStageLoadingDirectory, 1, stage);
+                if (Cancel()) throw EZipAbort();
+            }
+            unsigned char tail[kEndOfCentralSize];
+            ReadRecordAcrossParts(tail, sizeof tail, 11013, eoc);
+            if (Get32(tail) != kEndOfCentralSig) throw EZipBuilder(11011, true);
+            lastDiskNr_ = eoc.ThisDiskNo;
+            ok = true;
+        } catch (const EZipBuilder& e) {
+            ShowExceptionError(e);
+        } catch (const std::bad_alloc&) {
+            ShowZipMessage(kMsgOutOfMemory, "");
+        } catch (const ui::Exception& e) {
+            ShowZipMessage(10202, e.Message());
+        } catch (const std::exception& e) {
+            ShowZipMessage(10202, e.what());
+        } catch (...) {
+            ShowZipMessage(10202, "");
         }
-        unsigned char tail[kEndOfCentralSize];
-        ReadRecordAcrossParts(tail, sizeof tail, 11013, eoc);
-        if (Get32(tail) != kEndOfCentralSig) throw EZipBuilder(11011, true);
-        lastDiskNr_ = eoc.ThisDiskNo;
-        ok = true;
-    } catch (const EZipBuilder& e) {
-        ShowExceptionError(e);
-    } catch (const std::bad_alloc&) {
-        ShowZipMessage(kMsgOutOfMemory, "");
-    } catch (const ui::Exception& e) {
-        ShowZipMessage(10202, e.Message());
-    } catch (const std::exception& e) {
-        ShowZipMessage(10202, e.what());
     } catch (...) {
-        ShowZipMessage(10202, "");
+        keep();
     }
 
-    ReportToUser(zacEndOfBatch, 0, 0, "");
+    try {
+        ReportToUser(zacEndOfBatch, 0, 0, "");
+    } catch (...) {
+        keep();
+    }
     EndWaitCursor();
     CloseArchive();
     if (!ok) {
@@ -346,6 +367,13 @@ int32_t TZBWorker::List() {
         HostSystem = archiveHost;
         SpecVersion = archiveSpec;
         zipComment_ = ConvertName(rawZipComment_, false);
+    }
+    if (escaped) {
+        try {
+            FireDirUpdate();
+        } catch (...) {
+        }
+        std::rethrow_exception(escaped);
     }
     FireDirUpdate();
     return ErrCode;
@@ -445,7 +473,7 @@ int32_t TZBWorker::LocateArchive(const std::string& name, ZipEndOfCentral& eoc, 
             std::string found;
             if (driveFixed_) {
                 if (ext == ".ZIP") {
-                    for (int32_t k = 0;; ++k) {
+                    for (int32_t k = 0; k < kPartNumbers; ++k) {
                         const std::string candidate = base + PartDigits(k) + ".zip";
                         if (!platform::FileExists(candidate)) break;
                         openedFileName_ = candidate;
@@ -504,9 +532,9 @@ int32_t TZBWorker::LocateArchive(const std::string& name, ZipEndOfCentral& eoc, 
             }
         }
     } catch (const EZipBuilder& e) {
-        if (!quiet) ShowExceptionError(e);
         openedFileName_.clear();
         CloseArchive();
+        if (!quiet) ShowExceptionError(e);
         return -1;
     }
 }

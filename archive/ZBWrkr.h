@@ -222,6 +222,10 @@ public:
     // One extraction: the checks, the command, the engine run and the end step. EZipBuilder
     // failures are reported here; other exceptions reach the caller after the end step.
     void DoExtract(ExtractMode mode, TZipStream* source);
+    bool RefuseNested();
+    // The place in ZipContents of the entry the engine numbers `centralIndex` (its place among
+    // all central records), -1 when it is not listed.
+    int32_t ContentsIndex(int32_t centralIndex) const;
     // Sets the command's fixed part from the worker's settings, with copies of the archive name
     // and the password (cut to 81 characters).
     void FillUnzipCommand(const std::string& archive, EngineCommand& command);
@@ -305,6 +309,8 @@ protected:
     bool isSpanned_ = false;
     int32_t successCnt_ = 0;
     bool extracting_ = false;
+    // For each central record in order, its place in ZipContents, -1 when it is left out.
+    std::vector<int32_t> listedAs_;
     TZipStream zipStream_;
 
     std::string openedFileName_;

@@ -1,5 +1,6 @@
 // The worker's extractions: one engine command built from the worker's settings, run once,
 // with every buffer the command points to owned here for the length of the call.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -7,6 +8,7 @@
 #include "archive/ZBWrkr.h"
 #include "archive/Zbmsgstr.h"
 #include "archive/Ziputils.h"
+#include "engine/EntryNames.h"
 #include "platform/Drives.h"
 #include "platform/FileHandle.h"
 #include "platform/Files.h"
@@ -25,6 +27,7 @@ constexpr int32_t kMsgUnattendedExtract = 10502;  // "Warning - Unattended Extra
 constexpr int32_t kMsgBaseDirMissing = 10504;     // "Extract directory '%s' must exist"
 constexpr int32_t kMsgCannotOpen = 11002;         // "Zip file could not be opened"
 constexpr int32_t kMsgCannotWrite = 11051;        // "Cannot write to %s"
+constexpr int32_t kMsgNoFilesFound = 11454;       // "no files found"
 // The system's number for a name that is too long.
 constexpr uint32_t kErrorFilenameTooLong = 206;
 // The wildcard that stands for every entry.
@@ -50,6 +53,17 @@ void Put32(unsigned char* p, uint32_t v) {
     Put16(p + 2, v >> 16);
 }
 
+// Deflate's largest expansion: one 258-byte match from every two bits or so of stored data.
+constexpr uint64_t kDeflateMaxRatio = 1032;
+
+// What the entry can really produce, at most the size its header declares: a stored entry its
+// stored bytes, a deflated one the format's maximum ratio of them.
+uint32_t FirstBlockSize(const ZipDirEntry& e) {
+    const uint64_t packed = e.PackedSize;
+    const uint64_t bound = e.Method == 8 ? packed * kDeflateMaxRatio : packed;
+    return static_cast<uint32_t>(std::min<uint64_t>(e.UnpackedSize, bound));
+}
+
 }  // namespace
 
 int32_t TZBWorker::Extract() {
@@ -57,7 +71,18 @@ int32_t TZBWorker::Extract() {
     return ErrCode;
 }
 
+// A call that arrives while an extraction runs (from one of its event handlers) may not touch
+// ZipStream: the running engine writes into its block. It does what DoExtract does then.
+bool TZBWorker::RefuseNested() {
+    if (!extracting_) return false;
+    ErrCode = 0;
+    successCnt_ = 0;
+    ErrMessage.clear();
+    return true;
+}
+
 TZipStream* TZBWorker::ExtractFileToStream(const std::string& name) {
+    if (RefuseNested()) return nullptr;
     successCnt_ = 0;
     if (!name.empty()) FSpecArgs.assign(1, name);
     if (FSpecArgs.empty()) {
@@ -70,6 +95,7 @@ TZipStream* TZBWorker::ExtractFileToStream(const std::string& name) {
 }
 
 TZipStream* TZBWorker::ExtractStreamToStream(TZipStream* source, uint32_t size) {
+    if (RefuseNested()) return nullptr;
     successCnt_ = 0;
     if (source == &zipStream_) {
         ShowZipMessage(kMsgStreamIsOutput, "");
@@ -186,12 +212,16 @@ void TZBWorker::DoExtract(ExtractMode mode, TZipStream* source) {
         if (mode == ExtractToMemory) {
             // Wildcards are not expanded here: the first text of FSpecArgs names the entry.
             for (const auto& entry : zipContents_) {
-                if (FSpecArgs.empty() || !platform::SameTextLocale(entry->FileName, FSpecArgs[0]))
+                if (FSpecArgs.empty() || !engine::SameEntryName(FSpecArgs[0], entry->FileName))
                     continue;
-                zipStream_.SetSize(entry->UnpackedSize);
+                // The directory's size is only a claim: the first block is no larger than what
+                // the entry's stored bytes can produce, and the engine asks for more (action 13)
+                // as the content really arrives.
+                const uint32_t first = FirstBlockSize(*entry);
+                zipStream_.SetSize(first);
                 c.ToMemory = 1;
                 c.OutputBlock = zipStream_.Memory();
-                c.OutputSize = entry->UnpackedSize;
+                c.OutputSize = first;
                 c.SpecCount = 1;
                 break;
             }
@@ -214,6 +244,10 @@ void TZBWorker::DoExtract(ExtractMode mode, TZipStream* source) {
         }
 
         if (mode == ExtractToDisk || c.ToMemory == 1) successCnt_ = UnzExec(&c);
+        // The directory named the entry; an engine that found none of it and said nothing
+        // would pass for a success with nothing in ZipStream.
+        if (mode == ExtractToMemory && c.ToMemory == 1 && successCnt_ == 0 && ErrCode == 0)
+            throw EZipBuilder(kMsgNoFilesFound, true);
 
         endStepDue = false;
         EndExtract(mode, command.get(), joined);

@@ -25,7 +25,8 @@ namespace archive {
 
 // Rows found by arithmetic: dialog button captions and progress stage names.
 constexpr int32_t kMsgButtonBase = 10220;    // + button ordinal
-constexpr int32_t kMsgProgressBase = 11400;  // + stage number
+constexpr int32_t kMsgProgressBase = 11400;  // + stage number, 0 to kLastProgressStage
+constexpr int32_t kLastProgressStage = 99;
 
 // The built-in language, and the name the component reports while it is in use.
 constexpr uint16_t kBuiltInLanguageId = 1033;

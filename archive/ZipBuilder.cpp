@@ -8,6 +8,7 @@
 #include "platform/Files.h"
 #include "platform/PathParts.h"
 #include "platform/Paths.h"
+#include "ui/Application.h"
 
 namespace archive {
 
@@ -61,8 +62,19 @@ private:
 
 }  // namespace
 
+namespace {
+
+// The application's top-level window, null while it has none.
+void* MainWindowHandle() {
+    const ui::Form* form = ui::Application::Instance().MainForm();
+    return form ? form->Handle() : nullptr;
+}
+
+}  // namespace
+
 TCustomZipBuilder::TCustomZipBuilder(ui::Component* owner, std::string name)
     : ui::Component(owner, std::move(name)), worker_(std::make_unique<TZBWorker>(this)) {
+    WindowHandle = MainWindowHandle();
     // A component made by a form is loading while the form reads its description.
     if (owner && owner->Designing()) {
         SetComponentState(ComponentState() | ui::csDesigning);
@@ -167,6 +179,8 @@ void TCustomZipBuilder::CopySettingsToWorker() {
     w.SpanOptions = SpanOptions;
     w.FSpecArgs = fSpecArgs_;
     w.FSpecArgsExcl = fSpecArgsExcl_;
+    // A component made with its form, before the form had a window, takes it now.
+    if (!WindowHandle) WindowHandle = MainWindowHandle();
     w.WindowHandle = WindowHandle;
     w.HowToDelete = HowToDelete;
     w.Password = Password;

@@ -25,8 +25,10 @@ class Output {
 public:
     Output(uint64_t declared, const ContentOutput& target, const ProgressFn& progress)
         : declared_(declared), target_(target), progress_(progress) {
-        if (target_.block) {
-            limit_ = std::min(declared_, target_.capacity);
+        if (target_.block || target_.grow) {
+            blockMode_ = true;
+            block_ = target_.block;
+            limit_ = block_ ? std::min(declared_, target_.capacity) : 0;
         } else {
             bufferSize_ = static_cast<size_t>(std::clamp<uint64_t>(declared_, 4096, kPiece));
             buffer_.reset(new uint8_t[bufferSize_]);
@@ -35,11 +37,12 @@ public:
 
     // Where inflate may write next, and how much.
     uint8_t* Room(size_t& room) {
-        if (target_.block && produced_ < limit_) {
+        if (blockMode_ && produced_ >= limit_ && produced_ < declared_) Grow(produced_ + 1);
+        if (blockMode_ && produced_ < limit_) {
             room = static_cast<size_t>(std::min<uint64_t>(limit_ - produced_, kPiece));
-            return target_.block + produced_;
+            return block_ + produced_;
         }
-        if (target_.block) {
+        if (blockMode_) {
             room = sizeof spare_;
             return spare_;
         }
@@ -52,7 +55,7 @@ public:
         if (count == 0) return DecodeResult::kOk;
         if (count > declared_ - produced_) return DecodeResult::kTooLong;
         if (at == spare_) return DecodeResult::kSinkFailed;  // within the size, past the block
-        if (!target_.block && target_.sink && !target_.sink(at, count))
+        if (!blockMode_ && target_.sink && !target_.sink(at, count))
             return DecodeResult::kSinkFailed;
         return Count(at, count);
     }
@@ -61,9 +64,10 @@ public:
     DecodeResult Put(const uint8_t* data, size_t count) {
         if (count == 0) return DecodeResult::kOk;
         if (count > declared_ - produced_) return DecodeResult::kTooLong;
-        if (target_.block) {
-            if (count > limit_ - produced_) return DecodeResult::kSinkFailed;
-            std::copy(data, data + count, target_.block + produced_);
+        if (blockMode_) {
+            if (count > limit_ - produced_ && !Grow(produced_ + count))
+                return DecodeResult::kSinkFailed;
+            std::copy(data, data + count, block_ + produced_);
         } else if (target_.sink && !target_.sink(data, count)) {
             return DecodeResult::kSinkFailed;
         }
@@ -81,6 +85,20 @@ public:
     uint32_t Crc() const { return crc_; }
 
 private:
+    // A larger block for content that has arrived: at least `needed` bytes, doubling so that
+    // a long entry costs few requests, never past the declared size.
+    bool Grow(uint64_t needed) {
+        if (!target_.grow) return false;
+        const uint64_t wanted =
+            std::min(declared_, std::max({needed, limit_ * 2, uint64_t(kPiece)}));
+        uint8_t* block = nullptr;
+        uint64_t capacity = 0;
+        if (!target_.grow(wanted, block, capacity) || !block || capacity < needed) return false;
+        block_ = block;
+        limit_ = std::min(declared_, capacity);
+        return true;
+    }
+
     DecodeResult Count(const uint8_t* data, size_t count) {
         crc_ = static_cast<uint32_t>(crc32_z(crc_, data, count));
         produced_ += count;
@@ -92,6 +110,8 @@ private:
     uint64_t declared_;
     const ContentOutput& target_;
     const ProgressFn& progress_;
+    bool blockMode_ = false;
+    uint8_t* block_ = nullptr;
     uint64_t limit_ = 0;  // how far into the block inflate may write
     uint64_t produced_ = 0;
     uint64_t pending_ = 0;  // produced but not yet reported

@@ -18,12 +18,18 @@ using ContentSink = std::function<bool(const uint8_t* data, size_t count)>;
 // every megabyte or so and once at the end, always on the decoding thread.
 using ProgressFn = std::function<bool(uint64_t bytes)>;
 
-// Where the content goes. With a block the content is inflated straight into it, from its
-// start, and never past `capacity` bytes (content that would need more fails as kSinkFailed);
-// without one every piece goes to the sink, and without a sink either it is only counted.
+// Asked for a block of at least `wanted` bytes that starts with the content so far: true with
+// the new block and its capacity; false when there is none (the decoding fails as kSinkFailed).
+using BlockGrower = std::function<bool(uint64_t wanted, uint8_t*& block, uint64_t& capacity)>;
+
+// Where the content goes. With a block (or a grower) the content is inflated straight into it,
+// from its start, and never past `capacity` bytes: content that needs more asks the grower,
+// only once it has arrived, and fails as kSinkFailed without one; without a block every piece
+// goes to the sink, and without a sink either it is only counted.
 struct ContentOutput {
     uint8_t* block = nullptr;
     uint64_t capacity = 0;
+    BlockGrower grow;
     ContentSink sink;
 };
 

@@ -38,18 +38,24 @@ std::string Hex(uint32_t value) {
     return s;
 }
 
-// The folders of a relative path held in a safe name, one prefix after the other ("a", "a\b").
-std::vector<std::string> FolderPrefixes(const std::string& relativeFolder) {
-    std::vector<std::string> prefixes;
-    for (size_t i = 0; i < relativeFolder.size(); ++i) {
-        if (platform::IsLeadByte(static_cast<unsigned char>(relativeFolder[i]))) {
-            ++i;
-            continue;
-        }
-        if (relativeFolder[i] == '\\') prefixes.push_back(relativeFolder.substr(0, i));
-    }
+// The folders of a relative path held in a safe name, one prefix after the other ("a", "a\\b").
+std::vector<std::u16string> FolderPrefixes(const std::u16string& relativeFolder) {
+    std::vector<std::u16string> prefixes;
+    for (size_t i = 0; i < relativeFolder.size(); ++i)
+        if (relativeFolder[i] == u'\\') prefixes.push_back(relativeFolder.substr(0, i));
     if (!relativeFolder.empty()) prefixes.push_back(relativeFolder);
     return prefixes;
+}
+
+// The length of the folder part of a path, its last "\\" included (0 without one).
+size_t FolderLength(const std::u16string& path) {
+    const size_t at = path.rfind(u'\\');
+    return at == std::u16string::npos ? 0 : at + 1;
+}
+
+// A path in the ANSI code page, for messages.
+std::string Ansi(const std::u16string& path) {
+    return platform::Utf16ToAnsiExact(path);
 }
 
 // A folder marked only by its attributes, as some archivers write them: no content, and the
@@ -169,7 +175,13 @@ int32_t UnzipRun::Execute() {
             if (c.FileSpecs[i].FileSpec)
                 patterns.push_back(BoundedText(c.FileSpecs[i].FileSpec, 4096));
         std::vector<size_t> selected;
-        for (size_t i = 0; i < items.size(); ++i) {
+        // Memory takes the one entry the request names, as the component found it in its
+        // directory; a pattern only when no name is the request itself.
+        if (c.ToMemory && !patterns.empty())
+            for (size_t i = 0; i < items.size() && selected.empty(); ++i)
+                if (!items[i].folder && SameEntryName(patterns.front(), items[i].name))
+                    selected.push_back(i);
+        for (size_t i = 0; i < items.size() && !(c.ToMemory && !selected.empty()); ++i) {
             const bool wanted = c.SpecCount == 0 ||
                                 std::any_of(patterns.begin(), patterns.end(), [&](const auto& s) {
                                     return MatchesSpec(s, items[i].name);
@@ -190,6 +202,7 @@ int32_t UnzipRun::Execute() {
                     return Stopped() ? stopCode_ : 0;
                 }
                 if (!EndsInDelimiter(base_)) base_ += '\\';
+                wideBase_ = platform::AnsiToUtf16(base_);
             }
         }
 
@@ -235,8 +248,14 @@ bool UnzipRun::Prepare(Source& source, std::vector<Item>& items) {
     for (size_t i = 0; i < items.size(); ++i) {
         Item& item = items[i];
         item.entry = std::move(directory.entries[i]);
-        item.name = EntryNameToAnsi(item.entry, codePage);
-        item.folder = EndsInDelimiter(item.name) || IsFolderEntry(item.entry);
+        EntryName name = ReadEntryName(item.entry, codePage);
+        item.name = std::move(name.ansi);
+        item.wide = std::move(name.wide);
+        // The full name, not the ANSI one: in a double-byte code page a last byte of 0x5C may
+        // be the second half of a character.
+        item.folder =
+            (!item.wide.empty() && (item.wide.back() == u'/' || item.wide.back() == u'\\')) ||
+            IsFolderEntry(item.entry);
         std::string reason;
         if (!ReadLocalHeader(source, item.entry, item.dataStart, reason)) {
             item.fault = kErrLocalHeader;
@@ -283,21 +302,30 @@ bool UnzipRun::ProcessItem(Source& source, const Item& item, size_t index) {
         Skip(item, item.fault, kSkipDamaged, item.name + " skipped: " + item.faultText);
         return false;
     }
-    std::string relative;
+    // Files and folders take the entry's full name, whatever the ANSI code page can hold.
+    std::u16string relative;
     const bool folder = item.folder;
     bool trailingDelimiter = false;
-    if (toDisk && !SafeRelativePath(item.name, relative, trailingDelimiter)) {
+    const PathVerdict verdict =
+        toDisk ? SafeRelativePath(item.wide, relative, trailingDelimiter) : PathVerdict::kSafe;
+    if (verdict == PathVerdict::kOutside) {
         Skip(item, kErrUnsafeName, kSkipUnsafeName,
              item.name + " skipped: its name would place it outside the destination folder");
+        return false;
+    }
+    if (verdict == PathVerdict::kInvalidName) {
+        Skip(item, kErrInvalidName, kSkipUnsafeName,
+             item.name + " skipped: Windows takes no file of this name (a device name, or a" +
+                 " character such as : ? * < > | \" that names cannot hold)");
         return false;
     }
     if (folder) {
         if (!toDisk) return command_.TestOnly != 0;  // a folder has nothing to test
         if (!command_.DirNames) return false;        // flat extraction makes no folders
-        std::vector<std::string> created;
+        std::vector<std::u16string> created;
         if (!MakeFolders(relative, created)) {
             Skip(item, kErrCreateFolder, kSkipWriteFailed,
-                 "Cannot create the folder " + base_ + relative);
+                 "Cannot create the folder " + Ansi(wideBase_ + relative));
             return false;
         }
         return true;
@@ -313,10 +341,11 @@ bool UnzipRun::ProcessItem(Source& source, const Item& item, size_t index) {
              item.name + " skipped: its kind of encryption is not supported");
         return false;
     }
-    std::string target;
+    std::u16string target;
     bool replace = false;
     if (toDisk) {
-        target = base_ + (command_.DirNames ? relative : platform::PathFileName(relative));
+        target =
+            wideBase_ + (command_.DirNames ? relative : relative.substr(FolderLength(relative)));
         if (!DecideOverwrite(item, index, target, replace)) return false;
     }
     if (!Report(DZ_ACT_ITEM, 0, item.name,
@@ -332,13 +361,14 @@ bool UnzipRun::ProcessItem(Source& source, const Item& item, size_t index) {
     }
     if (command_.TestOnly) return TestItem(source, item, useKeys, dataStart, storedSize);
     if (command_.ToMemory) return ExtractToMemory(source, item, useKeys, dataStart, storedSize);
-    std::vector<std::string> created;
-    const std::string relativeFolder =
-        command_.DirNames ? platform::PathFolder(relative) : std::string();
+    std::vector<std::u16string> created;
+    const std::u16string relativeFolder =
+        command_.DirNames ? relative.substr(0, FolderLength(relative)) : std::u16string();
     if (!MakeFolders(relativeFolder.empty() ? relativeFolder
                                             : relativeFolder.substr(0, relativeFolder.size() - 1),
                      created)) {
-        Skip(item, kErrCreateFolder, kSkipWriteFailed, "Cannot create the folder for " + target);
+        Skip(item, kErrCreateFolder, kSkipWriteFailed,
+             "Cannot create the folder for " + Ansi(target));
         return false;
     }
     const bool done = ExtractToFile(source, item, useKeys, dataStart, storedSize, target, replace);
@@ -405,7 +435,7 @@ bool UnzipRun::ObtainKeys(Source& source, const Item& item, ZipKeys& keys, uint6
     return false;
 }
 
-bool UnzipRun::DecideOverwrite(const Item& item, size_t index, const std::string& target,
+bool UnzipRun::DecideOverwrite(const Item& item, size_t index, const std::u16string& target,
                                bool& replace) {
     replace = false;
     platform::FileAttributes attributes;
@@ -418,7 +448,7 @@ bool UnzipRun::DecideOverwrite(const Item& item, size_t index, const std::string
     }
     if (attributes.directory) {
         Skip(item, kErrCreateFile, kSkipWriteFailed,
-             "Cannot create " + target + ": a folder has that name");
+             "Cannot create " + Ansi(target) + ": a folder has that name");
         return false;
     }
     uint32_t existing = 0;
@@ -450,9 +480,10 @@ bool UnzipRun::DecideOverwrite(const Item& item, size_t index, const std::string
     return true;
 }
 
-bool UnzipRun::MakeFolders(const std::string& relativeFolder, std::vector<std::string>& created) {
-    for (const std::string& prefix : FolderPrefixes(relativeFolder)) {
-        const std::string path = base_ + prefix;
+bool UnzipRun::MakeFolders(const std::u16string& relativeFolder,
+                           std::vector<std::u16string>& created) {
+    for (const std::u16string& prefix : FolderPrefixes(relativeFolder)) {
+        const std::u16string path = wideBase_ + prefix;
         platform::FileAttributes attributes;
         if (platform::ReadFileAttributes(path, attributes)) {
             if (!attributes.directory) return false;
@@ -526,32 +557,31 @@ bool UnzipRun::TestItem(Source& source, const Item& item, ZipKeys* keys, uint64_
 bool UnzipRun::ExtractToMemory(Source& source, const Item& item, ZipKeys* keys, uint64_t dataStart,
                                uint64_t storedSize) {
     const uint64_t size = item.entry.uncompressedSize;
-    uint8_t* block = static_cast<uint8_t*>(command_.OutputBlock);
+    if (size > UINT32_MAX) {
+        Skip(item, kErrMemory, kSkipNoMemory, item.name + " is too large to extract to memory");
+        return false;
+    }
+    // The caller's block, and a larger one through action 13 only as the content arrives: a
+    // declared size is a claim, and a block the size of a false claim would cost its memory.
     uint64_t capacity = command_.OutputBlock ? command_.OutputSize : 0;
-    if (size != command_.OutputSize) {
-        if (size > UINT32_MAX) {
-            Skip(item, kErrMemory, kSkipNoMemory, item.name + " is too large to extract to memory");
-            return false;
-        }
+    const auto resize = [&](uint64_t wanted, uint8_t*& block, uint64_t& granted) {
         CallbackRecord record = {};
         record.ActionReply = DZ_ACT_STREAM_SIZE;
         record.Name = item.name.c_str();
-        record.Data.In.Size = static_cast<int64_t>(size);
-        if (!Call(record)) return false;
-        block = static_cast<uint8_t*>(record.Data.In.Second);
-        capacity = block
-                       ? std::min<uint64_t>(
-                             size, static_cast<uint64_t>(std::max<int64_t>(record.Data.In.Size, 0)))
-                       : 0;
-        if (record.ActionReply != DZ_REPLY_YES || capacity < size) {
-            Skip(item, kErrMemory, kSkipNoMemory, "Not enough memory for " + item.name);
+        record.Data.In.Size = static_cast<int64_t>(wanted);
+        if (!Call(record) || record.ActionReply != DZ_REPLY_YES || !record.Data.In.Second)
             return false;
-        }
-    }
+        block = static_cast<uint8_t*>(record.Data.In.Second);
+        granted = std::min<uint64_t>(
+            wanted, static_cast<uint64_t>(std::max<int64_t>(record.Data.In.Size, 0)));
+        capacity = granted;
+        return true;
+    };
     // The content is inflated in place: the block is never written past its capacity.
     ContentOutput output;
-    output.block = block;
+    output.block = static_cast<uint8_t*>(command_.OutputBlock);
     output.capacity = capacity;
+    output.grow = resize;
     const ProgressFn progress = [this](uint64_t n) {
         return Report(DZ_ACT_PROGRESS, 0, "", static_cast<int64_t>(n));
     };
@@ -559,23 +589,32 @@ bool UnzipRun::ExtractToMemory(Source& source, const Item& item, ZipKeys* keys, 
     const DecodeResult r =
         DecodeEntry(source, item.entry, dataStart, storedSize, keys, output, progress, crc);
     if (r == DecodeResult::kSinkFailed) {
-        Skip(item, kErrMemory, kSkipNoMemory, "Not enough memory for " + item.name);
+        if (!Stopped()) Skip(item, kErrMemory, kSkipNoMemory, "Not enough memory for " + item.name);
         return false;
     }
-    return FinishDecode(item, static_cast<int>(r), crc);
+    if (!FinishDecode(item, static_cast<int>(r), crc)) return false;
+    // The block ends where the content does.
+    if (capacity != size) {
+        uint8_t* block = nullptr;
+        uint64_t granted = 0;
+        if (!resize(size, block, granted) && Stopped()) return false;
+    }
+    return true;
 }
 
 bool UnzipRun::ExtractToFile(Source& source, const Item& item, ZipKeys* keys, uint64_t dataStart,
-                             uint64_t storedSize, const std::string& target, bool replace) {
+                             uint64_t storedSize, const std::u16string& target, bool replace) {
     // The content goes into a new file beside the target and takes the target's place only
     // once it is complete and its CRC is right.
     static std::atomic<uint32_t> serial{0};
-    const std::string folder = platform::PathFolder(target);
-    std::string temp;
+    const std::u16string folder = target.substr(0, FolderLength(target));
+    std::u16string temp;
     platform::FileHandle handle = platform::kInvalidFileHandle;
     for (int attempt = 0; attempt < 64 && handle == platform::kInvalidFileHandle; ++attempt) {
-        temp = folder + "~dz" + Hex(static_cast<uint32_t>(abortValue_) * 2654435761u + ++serial) +
-               ".tmp";
+        temp =
+            folder +
+            platform::AnsiToUtf16(
+                "~dz" + Hex(static_cast<uint32_t>(abortValue_) * 2654435761u + ++serial) + ".tmp");
         handle = platform::FileOpen(temp, platform::FileAccess::kWrite,
                                     platform::FileShare::kDenyReadWrite,
                                     platform::FileDisposition::kCreateNew);
@@ -583,7 +622,7 @@ bool UnzipRun::ExtractToFile(Source& source, const Item& item, ZipKeys* keys, ui
     }
     if (handle == platform::kInvalidFileHandle) {
         Skip(item, kErrCreateFile, kSkipWriteFailed,
-             "Cannot create a file in the folder of " + target);
+             "Cannot create a file in the folder of " + Ansi(target));
         return false;
     }
     ContentOutput output;
@@ -601,7 +640,7 @@ bool UnzipRun::ExtractToFile(Source& source, const Item& item, ZipKeys* keys, ui
         platform::RemoveFile(temp);
         if (r == DecodeResult::kSinkFailed || (r == DecodeResult::kOk && !closed)) {
             Skip(item, kErrWrite, kSkipWriteFailed,
-                 "Cannot write " + target + ": the disk may be full");
+                 "Cannot write " + Ansi(target) + ": the disk may be full");
             return false;
         }
         return FinishDecode(item, static_cast<int>(r), crc);
@@ -615,7 +654,7 @@ bool UnzipRun::ExtractToFile(Source& source, const Item& item, ZipKeys* keys, ui
         if (wasReadOnly) platform::SetFileAttributeBits(target, platform::kAttrReadOnly);
         platform::RemoveFile(temp);
         Skip(item, kErrReplace, kSkipWriteFailed,
-             "Cannot put " + target + " in place: the file may be in use");
+             "Cannot put " + Ansi(target) + " in place: the file may be in use");
         return false;
     }
     const uint32_t attributes = AttributesOf(item.entry);

@@ -13,6 +13,8 @@
 //    8 no or wrong password                19 the base folder does not exist
 //    9 an event handler failed             20 read error in the archive
 //   10 compressed data damaged             21 content longer or shorter than declared
+//   11 (not used)                          22 a name no Windows file system takes (a device
+//                                             name, or a character such as : ? * < > |)
 // Error 0 is a note. Skip reasons (action 11 carries the reason plus 1):
 //    0 the file exists and was kept         5 unsupported method or encryption
 //    1 freshen: no file to replace          6 damaged entry (headers, data, size or CRC)
@@ -55,6 +57,7 @@ enum EngineError : int32_t {
     kErrBaseDir = 19,
     kErrRead = 20,
     kErrSize = 21,
+    kErrInvalidName = 22,
 };
 
 enum SkipReason : int32_t {
@@ -87,7 +90,8 @@ public:
 private:
     struct Item {
         CentralEntry entry;
-        std::string name;  // ANSI, "/" and "\" as stored
+        std::string name;     // ANSI, "/" and "\" as stored
+        std::u16string wide;  // the full name, for the file system
         bool folder = false;
         uint64_t dataStart = 0;
         int32_t fault = kErrNone;  // found before extraction: header, offset, overlap
@@ -105,21 +109,23 @@ private:
     bool ProcessItem(Source& source, const Item& item, size_t index);
     bool ObtainKeys(Source& source, const Item& item, ZipKeys& keys, uint64_t& dataStart,
                     uint64_t& storedSize);
-    bool DecideOverwrite(const Item& item, size_t index, const std::string& target, bool& replace);
+    bool DecideOverwrite(const Item& item, size_t index, const std::u16string& target,
+                         bool& replace);
     bool ExtractToFile(Source& source, const Item& item, ZipKeys* keys, uint64_t dataStart,
-                       uint64_t storedSize, const std::string& target, bool replace);
+                       uint64_t storedSize, const std::u16string& target, bool replace);
     bool ExtractToMemory(Source& source, const Item& item, ZipKeys* keys, uint64_t dataStart,
                          uint64_t storedSize);
     bool TestItem(Source& source, const Item& item, ZipKeys* keys, uint64_t dataStart,
                   uint64_t storedSize);
     bool FinishDecode(const Item& item, int result, uint32_t foundCrc);
-    bool MakeFolders(const std::string& relativeFolder, std::vector<std::string>& created);
+    bool MakeFolders(const std::u16string& relativeFolder, std::vector<std::u16string>& created);
 
     const UnzipCommand& command_;
     int32_t abortValue_;
     std::atomic<bool> abortRequested_{false};
-    int32_t stopCode_ = 0;  // DZ_ERR_ code once the run must stop
-    std::string base_;      // the base folder with a trailing delimiter, or ""
+    int32_t stopCode_ = 0;     // DZ_ERR_ code once the run must stop
+    std::string base_;         // the base folder with a trailing delimiter, or ""
+    std::u16string wideBase_;  // the same in UTF-16
     std::string runPassword_;
     bool noMorePasswords_ = false;
     bool crcStopAll_ = false;

@@ -38,6 +38,9 @@ enum class SeekOrigin { kFromStart, kFromCurrent, kFromEnd };
 // needs write access.
 FileHandle FileOpen(const std::string& path, FileAccess access, FileShare share,
                     FileDisposition disposition);
+// The same by a UTF-16 path: the name exactly as given, whatever the ANSI code page can hold.
+FileHandle FileOpen(const std::u16string& path, FileAccess access, FileShare share,
+                    FileDisposition disposition);
 
 // Reads up to `count` bytes at the position: the number read, fewer than `count` only at the
 // end of the file; -1 on error or an invalid handle.

@@ -8,6 +8,7 @@
 
 #include "platform/FileHandle.h"
 #include "platform/Paths.h"
+#include "platform/Text.h"
 
 namespace platform {
 
@@ -180,6 +181,12 @@ bool FileClose(FileHandle handle) {
     const int fd = Descriptor(handle);
     // The descriptor is gone even when close reports an error, so it must not be closed again.
     return fd >= 0 && (close(fd) == 0 || errno == EINTR);
+}
+
+// A UTF-16 path: ANSI is UTF-8 here, so every name converts exactly.
+FileHandle FileOpen(const std::u16string& path, FileAccess access, FileShare share,
+                    FileDisposition disposition) {
+    return FileOpen(Utf16ToUtf8(path), access, share, disposition);
 }
 
 }  // namespace platform

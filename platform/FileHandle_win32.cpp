@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/FileHandle.h"
+#include "platform/Text.h"
 
 namespace platform {
 
@@ -15,7 +16,7 @@ constexpr size_t kPiece = 1u << 30;
 
 }  // namespace
 
-FileHandle FileOpen(const std::string& path, FileAccess access, FileShare share,
+FileHandle FileOpen(const std::u16string& path, FileAccess access, FileShare share,
                     FileDisposition disposition) {
     if (path.empty() ||
         (disposition != FileDisposition::kOpenExisting && access == FileAccess::kRead)) {
@@ -31,8 +32,8 @@ FileHandle FileOpen(const std::string& path, FileAccess access, FileShare share,
     const DWORD how = disposition == FileDisposition::kOpenExisting ? OPEN_EXISTING
                       : disposition == FileDisposition::kCreateNew  ? CREATE_NEW
                                                                     : CREATE_ALWAYS;
-    HANDLE h =
-        CreateFileA(path.c_str(), desired, shareMode, nullptr, how, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), desired, shareMode,
+                           nullptr, how, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return kInvalidFileHandle;
     // Devices, pipes and consoles open by name too; only files on disk are wanted here.
     if (GetFileType(h) != FILE_TYPE_DISK) {
@@ -41,6 +42,12 @@ FileHandle FileOpen(const std::string& path, FileAccess access, FileShare share,
         return kInvalidFileHandle;
     }
     return reinterpret_cast<FileHandle>(h);
+}
+
+// An ANSI path is the same path converted from the code page.
+FileHandle FileOpen(const std::string& path, FileAccess access, FileShare share,
+                    FileDisposition disposition) {
+    return FileOpen(AnsiToUtf16(path), access, share, disposition);
 }
 
 int64_t FileRead(FileHandle handle, void* buffer, size_t count) {

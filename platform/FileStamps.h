@@ -33,4 +33,10 @@ bool SetFileAttributeBits(const std::string& path, uint32_t attributes);
 // files as they were) when `to` is a folder, is in use or cannot be replaced.
 bool ReplaceFileWith(const std::string& from, const std::string& to);
 
+// The same by UTF-16 paths: the names exactly as given, whatever the ANSI code page can hold.
+bool GetFileDosTime(const std::u16string& path, uint32_t& dosDateTime);
+bool SetFileDosTime(const std::u16string& path, uint32_t dosDateTime);
+bool SetFileAttributeBits(const std::u16string& path, uint32_t attributes);
+bool ReplaceFileWith(const std::u16string& from, const std::u16string& to);
+
 }  // namespace platform

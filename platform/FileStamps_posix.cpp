@@ -8,6 +8,7 @@
 #include "platform/FileStamps.h"
 #include "platform/Paths.h"
 #include "platform/ProcessTable_posix.h"
+#include "platform/Text.h"
 
 namespace platform {
 
@@ -68,16 +69,32 @@ bool ReplaceFileWith(const std::string& from, const std::string& to) {
     const std::string hostFrom = HostPath(from), hostTo = HostPath(to);
     if (hostFrom.empty() || hostTo.empty()) return false;
     // rename() would replace an empty folder on some hosts; Windows never does.
+    // A target that does not exist yet has no mode to look at.
     struct stat st;
-    if (stat(hostTo.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    const bool exists = stat(hostTo.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
         errno = EISDIR;
         return false;
     }
-    if (S_ISREG(st.st_mode) && IsRunningProgram(st)) {
+    if (exists && S_ISREG(st.st_mode) && IsRunningProgram(st)) {
         errno = ETXTBSY;
         return false;
     }
     return std::rename(hostFrom.c_str(), hostTo.c_str()) == 0;
+}
+
+// UTF-16 paths: ANSI is UTF-8 here, so every name converts exactly.
+bool GetFileDosTime(const std::u16string& path, uint32_t& dosDateTime) {
+    return GetFileDosTime(Utf16ToUtf8(path), dosDateTime);
+}
+bool SetFileDosTime(const std::u16string& path, uint32_t dosDateTime) {
+    return SetFileDosTime(Utf16ToUtf8(path), dosDateTime);
+}
+bool SetFileAttributeBits(const std::u16string& path, uint32_t attributes) {
+    return SetFileAttributeBits(Utf16ToUtf8(path), attributes);
+}
+bool ReplaceFileWith(const std::u16string& from, const std::u16string& to) {
+    return ReplaceFileWith(Utf16ToUtf8(from), Utf16ToUtf8(to));
 }
 
 }  // namespace platform

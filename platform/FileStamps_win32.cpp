@@ -1,12 +1,21 @@
 #include <windows.h>
 
 #include "platform/FileStamps.h"
+#include "platform/Text.h"
 
 namespace platform {
 
-bool GetFileDosTime(const std::string& path, uint32_t& dosDateTime) {
+namespace {
+
+const wchar_t* W(const std::u16string& s) {
+    return reinterpret_cast<const wchar_t*>(s.c_str());
+}
+
+}  // namespace
+
+bool GetFileDosTime(const std::u16string& path, uint32_t& dosDateTime) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    if (!GetFileAttributesExW(W(path), GetFileExInfoStandard, &data)) return false;
     FILETIME local;
     WORD date = 0, time = 0;
     if (!FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) ||
@@ -16,13 +25,13 @@ bool GetFileDosTime(const std::string& path, uint32_t& dosDateTime) {
     return true;
 }
 
-bool SetFileDosTime(const std::string& path, uint32_t dosDateTime) {
+bool SetFileDosTime(const std::u16string& path, uint32_t dosDateTime) {
     FILETIME local, utc;
     if (!DosDateTimeToFileTime(static_cast<WORD>(dosDateTime >> 16),
                                static_cast<WORD>(dosDateTime & 0xFFFF), &local) ||
         !LocalFileTimeToFileTime(&local, &utc))
         return false;
-    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
+    HANDLE h = CreateFileW(W(path), FILE_WRITE_ATTRIBUTES,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
@@ -31,14 +40,31 @@ bool SetFileDosTime(const std::string& path, uint32_t dosDateTime) {
     return ok != FALSE;
 }
 
-bool SetFileAttributeBits(const std::string& path, uint32_t attributes) {
+bool SetFileAttributeBits(const std::u16string& path, uint32_t attributes) {
     DWORD bits = attributes & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive);
     if (bits == 0) bits = FILE_ATTRIBUTE_NORMAL;
-    return SetFileAttributesA(path.c_str(), bits) != FALSE;
+    return SetFileAttributesW(W(path), bits) != FALSE;
+}
+
+bool ReplaceFileWith(const std::u16string& from, const std::u16string& to) {
+    return MoveFileExW(W(from), W(to), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+// An ANSI path is the same path converted from the code page.
+bool GetFileDosTime(const std::string& path, uint32_t& dosDateTime) {
+    return GetFileDosTime(AnsiToUtf16(path), dosDateTime);
+}
+
+bool SetFileDosTime(const std::string& path, uint32_t dosDateTime) {
+    return SetFileDosTime(AnsiToUtf16(path), dosDateTime);
+}
+
+bool SetFileAttributeBits(const std::string& path, uint32_t attributes) {
+    return SetFileAttributeBits(AnsiToUtf16(path), attributes);
 }
 
 bool ReplaceFileWith(const std::string& from, const std::string& to) {
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    return ReplaceFileWith(AnsiToUtf16(from), AnsiToUtf16(to));
 }
 
 }  // namespace platform

@@ -31,6 +31,13 @@ bool MakeFolder(const std::string& path);
 // Removes an empty folder: true on success.
 bool RemoveFolder(const std::string& path);
 
+// The same by UTF-16 paths: the names exactly as given, whatever the ANSI code page can hold.
+bool FileExists(const std::u16string& path);
+bool ReadFileAttributes(const std::u16string& path, FileAttributes& out);
+bool RemoveFile(const std::u16string& path);
+bool MakeFolder(const std::u16string& path);
+bool RemoveFolder(const std::u16string& path);
+
 // Makes the folder the process's current folder: true on success.
 bool SetCurrentFolder(const std::string& path);
 

@@ -6,6 +6,7 @@
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/ProcessTable_posix.h"
+#include "platform/Text.h"
 
 namespace platform {
 
@@ -48,6 +49,23 @@ bool RemoveFolder(const std::string& path) {
 bool SetCurrentFolder(const std::string& path) {
     const std::string host = HostPath(path);
     return !host.empty() && chdir(host.c_str()) == 0;
+}
+
+// UTF-16 paths: ANSI is UTF-8 here, so every name converts exactly.
+bool FileExists(const std::u16string& path) {
+    return FileExists(Utf16ToUtf8(path));
+}
+bool ReadFileAttributes(const std::u16string& path, FileAttributes& out) {
+    return ReadFileAttributes(Utf16ToUtf8(path), out);
+}
+bool RemoveFile(const std::u16string& path) {
+    return RemoveFile(Utf16ToUtf8(path));
+}
+bool MakeFolder(const std::u16string& path) {
+    return MakeFolder(Utf16ToUtf8(path));
+}
+bool RemoveFolder(const std::u16string& path) {
+    return RemoveFolder(Utf16ToUtf8(path));
 }
 
 }  // namespace platform

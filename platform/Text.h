@@ -21,10 +21,22 @@ bool TryUtf8ToUtf16(const std::string& s, std::u16string& out);
 std::u16string AnsiToUtf16(const std::string& s);
 std::string Utf16ToAnsi(const std::u16string& s);
 
+// ANSI code page from UTF-16 without best-fit mapping: a character the code page cannot hold
+// exactly (a fullwidth solidus, a letter of another script) becomes the code page's default
+// character, never a look-alike such as "\" or "/". A precomposed letter the code page holds
+// only as a base letter and a combining mark (Vietnamese under 1258) is written that way.
+std::string Utf16ToAnsiExact(const std::u16string& s);
+
+// OEM code page -> UTF-16.
+std::u16string OemToUtf16(const std::string& s);
+
+// Upper case under the user's locale, every letter (not only ASCII ones), one UTF-16 unit for
+// one: for comparing names without regard to letter case.
+std::u16string UpperLocale(std::u16string s);
+
 // The ANSI text that stands for exactly `s`, no character lost or replaced by a look-alike:
-// true and the text in `out`; false (and `out` emptied) when the code page cannot hold `s`. A
-// letter the code page has only as a base letter and a combining mark (Vietnamese letters in
-// code page 1258) is written that way: it reads back as the same text in its decomposed form.
+// true and the text in `out` (as Utf16ToAnsiExact writes it); false (and `out` emptied) when
+// the code page cannot hold `s`.
 bool TryUtf16ToAnsi(const std::u16string& s, std::string& out);
 
 // OEM code page <-> ANSI code page.

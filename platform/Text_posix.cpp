@@ -11,6 +11,7 @@ namespace platform {
 namespace {
 
 // Code page 437, bytes 0x80..0xFF, as Unicode.
+// clang-format off
 constexpr uint16_t kCp437High[128] = {
     0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,
     0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,
@@ -29,6 +30,7 @@ constexpr uint16_t kCp437High[128] = {
     0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
 };
+// clang-format on
 
 }  // namespace
 
@@ -43,11 +45,20 @@ bool TryUtf16ToAnsi(const std::u16string& s, std::string& out) {
     return false;
 }
 
-std::string ConvertOemToAnsi(const std::string& s) {
+std::string Utf16ToAnsiExact(const std::u16string& s) {
+    return Utf16ToUtf8(s);
+}
+
+std::u16string OemToUtf16(const std::string& s) {
     std::u16string w;
     w.reserve(s.size());
-    for (unsigned char c : s) w.push_back(c < 0x80 ? c : static_cast<char16_t>(kCp437High[c - 0x80]));
-    return Utf16ToUtf8(w);
+    for (unsigned char c : s)
+        w.push_back(c < 0x80 ? c : static_cast<char16_t>(kCp437High[c - 0x80]));
+    return w;
+}
+
+std::string ConvertOemToAnsi(const std::string& s) {
+    return Utf16ToUtf8(OemToUtf16(s));
 }
 
 std::string ConvertAnsiToOem(const std::string& s) {
@@ -68,12 +79,47 @@ std::string ConvertAnsiToOem(const std::string& s) {
     return out;
 }
 
-bool IsLeadByte(unsigned char) { return false; }
+bool IsLeadByte(unsigned char) {
+    return false;
+}
+
+namespace {
+
+// The C.UTF-8 locale, or null where the host has none. It is freed when this code is unloaded
+// (the engine module is, after every operation).
+locale_t Utf8Locale() {
+    static const struct Holder {
+        locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+        ~Holder() {
+            if (locale) freelocale(locale);
+        }
+    } holder;
+    return holder.locale;
+}
+
+// ANSI is UTF-8 here: letters fold by the Unicode tables of the C.UTF-8 locale, or as ASCII
+// where the host has none.
+char16_t UpperOne(char16_t c) {
+    const locale_t utf8 = Utf8Locale();
+    if (utf8) {
+        const wint_t u = towupper_l(c, utf8);
+        return u <= 0xFFFF ? static_cast<char16_t>(u) : c;
+    }
+    return c >= 'a' && c <= 'z' ? static_cast<char16_t>(c - 32) : c;
+}
+
+}  // namespace
+
+std::u16string UpperLocale(std::u16string s) {
+    for (char16_t& c : s)
+        if (c < 0xD800 || c > 0xDFFF) c = UpperOne(c);
+    return s;
+}
 
 bool SameTextLocale(const std::string& a, const std::string& b) {
     // ANSI is UTF-8 here: letters fold by the Unicode tables of the C.UTF-8 locale, or as
     // ASCII where the host has none.
-    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    const locale_t utf8 = Utf8Locale();
     const std::u16string wa = AnsiToUtf16(a), wb = AnsiToUtf16(b);
     if (wa.size() != wb.size()) return false;
     for (size_t i = 0; i < wa.size(); ++i) {

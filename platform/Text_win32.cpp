@@ -8,7 +8,8 @@ namespace {
 
 std::u16string ToUtf16(UINT codePage, const std::string& s) {
     if (s.empty()) return {};
-    const int n = MultiByteToWideChar(codePage, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    const int n =
+        MultiByteToWideChar(codePage, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
     std::u16string out(static_cast<size_t>(n), u'\0');
     MultiByteToWideChar(codePage, 0, s.data(), static_cast<int>(s.size()),
                         reinterpret_cast<wchar_t*>(out.data()), n);
@@ -26,81 +27,112 @@ std::string FromUtf16(UINT codePage, const std::u16string& s) {
     return out;
 }
 
-// `s` in the code page exactly: no default character and no best-fit look-alike; checked by
-// reading it back, since the UTF code pages take no flags.
-bool ExactFromUtf16(UINT codePage, const std::u16string& s, std::string& out) {
-    out.clear();
-    if (s.empty()) return true;
-    const wchar_t* w = reinterpret_cast<const wchar_t*>(s.data());
-    const bool utf = GetACP() == CP_UTF8 || codePage == CP_UTF8;
-    const DWORD flags = utf ? 0 : WC_NO_BEST_FIT_CHARS;
+// The text in the ANSI code page without best fit; `lost` tells whether a character took the
+// default character.
+std::string ExactAnsi(const std::u16string& s, bool& lost) {
+    lost = false;
+    if (s.empty()) return {};
+    // The UTF-8 code page holds everything and takes no flags.
+    const DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
     BOOL usedDefault = FALSE;
-    BOOL* used = utf ? nullptr : &usedDefault;
-    const int n = WideCharToMultiByte(codePage, flags, w, static_cast<int>(s.size()), nullptr, 0,
-                                      nullptr, used);
-    if (n <= 0 || usedDefault) return false;
-    out.assign(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(codePage, flags, w, static_cast<int>(s.size()), out.data(), n, nullptr,
-                        used);
-    if (!usedDefault && ToUtf16(codePage, out) == s) return true;
-    out.clear();
-    return false;
-}
-
-// `s` in Unicode normalisation form C or D; "" when the system has no normalisation.
-std::u16string Normalized(const std::u16string& s, bool composed) {
-    using NormalizeFn = int(WINAPI*)(int, LPCWSTR, int, LPWSTR, int);
-    static const auto normalize = reinterpret_cast<NormalizeFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "NormalizeString")));
-    if (!normalize || s.empty()) return {};
-    const int form = composed ? 1 : 2;  // NormalizationC, NormalizationD
+    BOOL* used = flags ? &usedDefault : nullptr;
     const wchar_t* w = reinterpret_cast<const wchar_t*>(s.data());
-    std::u16string out(s.size() * 4 + 8, u'\0');
-    const int n = normalize(form, w, static_cast<int>(s.size()),
-                            reinterpret_cast<wchar_t*>(out.data()), static_cast<int>(out.size()));
-    if (n <= 0) return {};
-    out.resize(static_cast<size_t>(n));
+    const int n = WideCharToMultiByte(CP_ACP, flags, w, static_cast<int>(s.size()), nullptr, 0,
+                                      nullptr, used);
+    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_ACP, flags, w, static_cast<int>(s.size()), out.data(), n, nullptr,
+                            used);
+    lost = usedDefault != FALSE;
     return out;
 }
 
-// One character the code page lacks as a whole: its decomposition, with as many of the marks
-// folded back into the base letter as the code page has a letter for ("ế" becomes "ê" and a
-// combining acute accent in code page 1258).
-bool DecomposedFromUtf16(char16_t c, std::string& out) {
-    const std::u16string d = Normalized(std::u16string(1, c), false);
-    if (d.size() < 2) return false;
-    for (size_t keep = d.size() - 1; keep >= 1; --keep) {
-        const std::u16string head = Normalized(d.substr(0, keep), true);
-        std::string first, rest;
-        if (head.size() == 1 && ExactFromUtf16(CP_ACP, head, first) &&
-            ExactFromUtf16(CP_ACP, d.substr(keep), rest)) {
-            out += first + rest;
-            return true;
-        }
+std::u16string Fold(DWORD map, const std::u16string& s) {
+    const wchar_t* w = reinterpret_cast<const wchar_t*>(s.data());
+    const int n = FoldStringW(map, w, static_cast<int>(s.size()), nullptr, 0);
+    if (n <= 0) return s;
+    std::u16string out(static_cast<size_t>(n), u'\0');
+    FoldStringW(map, w, static_cast<int>(s.size()), reinterpret_cast<wchar_t*>(out.data()), n);
+    return out;
+}
+
+// One character the code page does not hold as it is, as a base letter with one of its marks
+// precomposed (or none) and the other marks combining, where the code page holds that: "ệ" is
+// "ê" and a combining dot below in code page 1258. False when no such form fits.
+bool AsBaseAndMarks(const std::u16string& one, std::string& out) {
+    const std::u16string d = Fold(MAP_COMPOSITE, one);
+    for (size_t m = 0; d.size() >= 2 && m < d.size(); ++m) {
+        std::u16string head = d.substr(0, 1);
+        if (m > 0) head = Fold(MAP_PRECOMPOSED, head + d[m]);
+        if (head.size() != 1) continue;
+        std::u16string marks;
+        for (size_t k = 1; k < d.size(); ++k)
+            if (k != m) marks += d[k];
+        bool lost = false;
+        out = ExactAnsi(head + marks, lost);
+        if (!lost) return true;
     }
     return false;
 }
 
 }  // namespace
 
-bool TryUtf16ToAnsi(const std::u16string& s, std::string& out) {
-    if (ExactFromUtf16(CP_ACP, s, out)) return true;
-    std::string text, piece;
-    for (char16_t c : s) {
-        if (ExactFromUtf16(CP_ACP, std::u16string(1, c), piece))
-            text += piece;
-        else if (!DecomposedFromUtf16(c, text))
-            return false;
+std::string Utf16ToAnsiExact(const std::u16string& s) {
+    bool lost = false;
+    std::string whole = ExactAnsi(s, lost);
+    if (!lost) return whole;
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const bool pair = s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < s.size() &&
+                          s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF;
+        const std::u16string one = s.substr(i, pair ? 2 : 1);
+        if (pair) ++i;
+        std::string piece = ExactAnsi(one, lost);
+        std::string marked;
+        if (lost && AsBaseAndMarks(one, marked)) piece = marked;
+        out += piece;
     }
-    out = text;
-    return true;
+    return out;
 }
 
-std::u16string AnsiToUtf16(const std::string& s) { return ToUtf16(CP_ACP, s); }
-std::string Utf16ToAnsi(const std::u16string& s) { return FromUtf16(CP_ACP, s); }
-std::string ConvertOemToAnsi(const std::string& s) { return FromUtf16(CP_ACP, ToUtf16(CP_OEMCP, s)); }
-std::string ConvertAnsiToOem(const std::string& s) { return FromUtf16(CP_OEMCP, ToUtf16(CP_ACP, s)); }
-bool IsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
+std::u16string OemToUtf16(const std::string& s) {
+    return ToUtf16(CP_OEMCP, s);
+}
+
+std::u16string UpperLocale(std::u16string s) {
+    if (s.empty()) return s;
+    std::u16string out(s.size(), u'\0');
+    const int n =
+        LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_UPPERCASE,
+                     reinterpret_cast<const wchar_t*>(s.data()), static_cast<int>(s.size()),
+                     reinterpret_cast<wchar_t*>(out.data()), static_cast<int>(out.size()));
+    return n == static_cast<int>(s.size()) ? out : s;
+}
+
+std::u16string AnsiToUtf16(const std::string& s) {
+    return ToUtf16(CP_ACP, s);
+}
+std::string Utf16ToAnsi(const std::u16string& s) {
+    return FromUtf16(CP_ACP, s);
+}
+std::string ConvertOemToAnsi(const std::string& s) {
+    return FromUtf16(CP_ACP, ToUtf16(CP_OEMCP, s));
+}
+std::string ConvertAnsiToOem(const std::string& s) {
+    return FromUtf16(CP_OEMCP, ToUtf16(CP_ACP, s));
+}
+bool IsLeadByte(unsigned char c) {
+    return IsDBCSLeadByte(c) != FALSE;
+}
+
+bool TryUtf16ToAnsi(const std::u16string& s, std::string& out) {
+    out = Utf16ToAnsiExact(s);
+    // Every character came through when the text reads back as the same letters; a letter
+    // written as base letter and mark reads back decomposed.
+    if (Fold(MAP_PRECOMPOSED, AnsiToUtf16(out)) == Fold(MAP_PRECOMPOSED, s)) return true;
+    out.clear();
+    return false;
+}
 
 bool SameTextLocale(const std::string& a, const std::string& b) {
     return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(),

@@ -250,17 +250,21 @@ TEST_F(ExtractTest, OneEntryIntoMemoryFoundWithoutRegardToCase) {
     EXPECT_STREQ(engine.Command().patterns[0], "DOCS\\GUIDE.TXT");
     EXPECT_TRUE(z->FSpecArgs().empty());
 
-    // Folders are written with "\": the other slash names no entry, and the engine is not run.
+    // Either slash names the folder, as in the engine; a name of no entry does not run it.
+    engine.Script({Step(kFakeWriteOutput, 0, "", 0, "guide")}, 1);
+    EXPECT_NE(z->ExtractFileToStream("docs/guide.txt"), nullptr);
     log.clear();
-    EXPECT_EQ(z->ExtractFileToStream("docs/guide.txt"), nullptr);
-    EXPECT_EQ(engine.Calls(), 1);
+    EXPECT_EQ(z->ExtractFileToStream("docs/other.txt"), nullptr);
+    EXPECT_EQ(engine.Calls(), 2);
     EXPECT_EQ(z->GetErrCode(), 0);
     EXPECT_TRUE(log.empty());
     EXPECT_EQ(z->ZipStream().Size(), 0);
 
-    // An engine that extracted nothing leaves nothing behind.
+    // An engine that silently extracted nothing of a listed entry is an error, and leaves
+    // nothing behind.
     engine.Script({Step(kFakeWriteOutput, 0, "", 0, "hello")}, 0);
     EXPECT_EQ(z->ExtractFileToStream("readme.txt"), nullptr);
+    EXPECT_EQ(z->GetErrCode(), 11454);
     EXPECT_EQ(z->ZipStream().Size(), 0);
 
     EXPECT_EQ(z->ExtractFileToStream(""), nullptr);

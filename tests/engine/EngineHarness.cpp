@@ -46,7 +46,8 @@ int32_t DZ_CALL Recorder::Callback(void* caller, CallbackRecord* record) {
                 record->ActionReply = DZ_REPLY_NO;
                 record->Data.In.Size = 0;
             } else {
-                self.block.assign(static_cast<size_t>(record->Data.In.Size), 0);
+                // As a memory stream does: what the block holds stays.
+                self.block.resize(static_cast<size_t>(record->Data.In.Size), 0);
                 record->Data.In.Second = self.block.data();
                 record->ActionReply = DZ_REPLY_YES;
             }

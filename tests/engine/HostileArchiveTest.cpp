@@ -85,21 +85,28 @@ TEST_F(HostileArchiveTest, NamesThatLeaveTheDestinationAreSkippedInEveryForm) {
         "a/. ./evil.txt",
         "a/.../evil.txt",
         "a/.. /evil.txt",
-        "victim.txt:stream",
         "..",
         "a/../../..",
+        nullptr,
+        // Names that stay inside but that no Windows file system takes: error 22, not 13.
+        "victim.txt:stream",
         "con",
         "a/nul.txt",
         "bad\x01name.txt",
         "wild*.txt",
     };
+    bool leaves = true;
     for (const char* name : names) {
+        if (!name) {
+            leaves = false;
+            continue;
+        }
         for (int32_t dirNames : {0, 1}) {
             Recorder recorder;
             fixtures::Entry entry = fixtures::DeflatedEntry("placeholder", "escaped");
             entry.name = name;
             EXPECT_EQ(ExtractAll(WithEntry(entry), recorder, dirNames), 1) << name;
-            EXPECT_TRUE(recorder.HasError(13)) << name << "\n" << recorder.Errors();
+            EXPECT_TRUE(recorder.HasError(leaves ? 13 : 22)) << name << "\n" << recorder.Errors();
             ASSERT_EQ(recorder.Count(DZ_ACT_SKIPPED), 1) << name;
             EXPECT_EQ(recorder.Of(DZ_ACT_SKIPPED)[0].number2, 7 + 1) << name;
             ExpectOnlyInDestination({"safe.txt"});
@@ -244,8 +251,8 @@ TEST_F(HostileArchiveTest, CutDataAndCutArchivesEndInMessages) {
 }
 
 TEST_F(HostileArchiveTest, HugeDeclaredSizesAndImpossibleOffsetsAreRefused) {
-    // A huge content size: to memory the block is asked for and refused; to disk the content
-    // falls short of it.
+    // A huge content size: to memory no larger block is asked for before the content needs
+    // it, and the content falls short of the size, as it does to disk.
     fixtures::Entry huge = fixtures::DeflatedEntry("victim.txt", "tiny");
     huge.local.uncompressed_size = 0xFFFFFFF0;
     huge.central.uncompressed_size = 0xFFFFFFF0;
@@ -256,7 +263,8 @@ TEST_F(HostileArchiveTest, HugeDeclaredSizesAndImpossibleOffsetsAreRefused) {
     job.patterns = {"victim.txt"};
     job.outputSize = 16;
     EXPECT_EQ(job.Run(), 0);
-    EXPECT_TRUE(memory.HasError(18)) << memory.Errors();
+    EXPECT_EQ(memory.Count(DZ_ACT_STREAM_SIZE), 0);
+    EXPECT_TRUE(memory.HasError(21)) << memory.Errors();
     Recorder disk;
     EXPECT_EQ(ExtractAll(WithEntry(huge), disk), 1);
     EXPECT_TRUE(disk.HasError(21)) << disk.Errors();
