@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/RunLog.h"
 #include "platform/Text.h"
 
 namespace {
@@ -16,6 +17,9 @@ unsigned long Code(FwResult r) {
 void LogResult(const char* format, FwResult r) {
     std::printf(format, Code(r));
     std::fflush(stdout);
+    char line[160];
+    std::snprintf(line, sizeof line, format, Code(r));
+    runlog::Line(std::string("Tường lửa: ") + line);
 }
 
 // One diagnostic line naming a program file. The path is written in the ANSI code page, the
@@ -24,6 +28,9 @@ void LogResult(const char* format, FwResult r) {
 void LogPath(const char* format, const std::u16string& path) {
     std::printf(format, platform::Utf16ToAnsi(path).c_str());
     std::fflush(stdout);
+    char line[600];
+    std::snprintf(line, sizeof line, format, platform::Utf16ToAnsi(path).c_str());
+    runlog::Line("Tường lửa: " + runlog::FromAnsi(line));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "app/RunLog.h"
 #include "platform/FileHandle.h"
 #include "platform/FileStamps.h"
 #include "platform/Files.h"
@@ -109,6 +110,7 @@ void WriteArchiveResource(const std::string& name, const std::string& path) {
     if (!platform::FindOwnResource(kArchiveType, name, bytes))
         throw ui::Exception("Resource " + name + " not found");
     WriteWholeFile(path, bytes.data, bytes.size);
+    runlog::FileWritten(path, bytes.data, bytes.size);
 }
 
 void WriteWholeFile(const std::string& path, const void* data, size_t size) {
@@ -154,6 +156,7 @@ void ReplaceWholeFile(const std::string& path, const void* data, size_t size) {
         platform::RemoveFile(fresh);
         throw FileWriteError(true, path);
     }
+    runlog::FileWritten(path, data, size);
 }
 
 void ReplaceFileSet(const std::vector<FileToPlace>& files, const std::string& journalFolder,
@@ -221,6 +224,7 @@ void ReplaceFileSet(const std::vector<FileToPlace>& files, const std::string& jo
             }
             throw FileWriteError(true, lines[i].target);
         }
+        runlog::FileWritten(files[i].path, files[i].bytes.data(), files[i].bytes.size());
     }
     // Done: without the journal the set stands; the old copies are no longer needed.
     platform::RemoveFile(journal);

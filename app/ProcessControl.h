@@ -33,4 +33,7 @@ constexpr size_t kMaxName = 260;
 // for an empty name or one longer than kMaxName characters.
 bool MakeKey(const std::string& name, std::string& key);
 
+// The platform's search: with `stop`, the terminator's result, else the finder's.
+int SearchProcesses(const std::string& name, bool stop);
+
 }  // namespace process_internal

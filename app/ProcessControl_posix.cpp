@@ -52,5 +52,6 @@ int Search(const std::string& name, bool stop) {
 
 }  // namespace
 
-int FindRunningProcess(const std::string& name) { return Search(name, false); }
-int StopRunningProcess(const std::string& name) { return Search(name, true); }
+int process_internal::SearchProcesses(const std::string& name, bool stop) {
+    return Search(name, stop);
+}

@@ -153,5 +153,6 @@ int Search(const std::string& name, bool stop) {
 const ProcessSystem& RealProcessSystem() { return kReal; }
 void UseProcessSystem(const ProcessSystem* system) { g_system = system ? system : &kReal; }
 
-int FindRunningProcess(const std::string& name) { return Search(name, false); }
-int StopRunningProcess(const std::string& name) { return Search(name, true); }
+int process_internal::SearchProcesses(const std::string& name, bool stop) {
+    return Search(name, stop);
+}

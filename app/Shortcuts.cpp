@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "app/RunLog.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 
@@ -62,12 +63,15 @@ std::string FindOrCreate(void* owner, const NewShortcut& shortcut, const std::st
     if (!linkPath.empty()) {
         // Reused as it is: the call's target, arguments and icon are not applied.
         link = shell->LoadShortcut(linkPath);
+        runlog::Line("Giữ lối tắt có sẵn " + platform::Utf16ToUtf8(linkPath));
     } else {
         if (!create) return {};
         linkPath =
             folder.path + u"\\" + name + platform::AnsiToUtf16(platform::ShortcutExtension());
         if (!Fits(linkPath, kPathChars)) return {};
         link = shell->SaveShortcut(shortcut, linkPath);
+        runlog::Line("Tạo lối tắt " + platform::Utf16ToUtf8(linkPath) + " tới " +
+                     runlog::FromAnsi(shortcut.target));
     }
     if (linkObject)
         *linkObject = link;

@@ -4,12 +4,16 @@
 
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 #include <vector>
 
+#include "app/CommandLine.h"
 #include "app/Firewall.h"
+#include "app/InstalledProgram.h"
 #include "app/Payload.h"
 #include "app/ProcessControl.h"
+#include "app/RunLog.h"
 #include "app/Shortcuts.h"
 #include "platform/Files.h"
 #include "platform/FindFiles.h"
@@ -101,13 +105,61 @@ bool MakeFolderTree(const std::string& folder) {
     return platform::ReadFileAttributes(folder, a) && a.directory;
 }
 
+// A part of the payload that did not come out of its archive: the payload itself is bad.
+class PayloadError : public ui::Exception {
+public:
+    using ui::Exception::Exception;
+};
+
 // The error for a payload part that did not come out of its archive, with the component's own
 // account of why when it has one.
-ui::Exception NotExtracted(const std::string& what, const std::string& componentMessage) {
+PayloadError NotExtracted(const std::string& what, const std::string& componentMessage) {
     std::string text = "Không giải nén được " + what + " từ gói cài đặt.";
     if (!componentMessage.empty())
         text += "\n" + platform::Utf16ToUtf8(platform::AnsiToUtf16(componentMessage));
-    return ui::Exception(text);
+    return PayloadError(text);
+}
+
+// The run's log: the files of the server tree as their entries say they came out (the engine
+// checked each against its size and CRC).
+// Files kept because they were in use were logged as such.
+void LogTree(const archive::TZipBuilder& zip, const std::string& folder,
+             const std::vector<std::string>& kept) {
+    const auto wasKept = [&](const std::string& name) {
+        for (const std::string& k : kept)
+            if (k.size() >= name.size() &&
+                platform::SameTextAscii(k.substr(k.size() - name.size()), name))
+                return true;
+        return false;
+    };
+    for (int32_t i = 0; runlog::IsOpen() && i < zip.Count(); ++i) {
+        const archive::ZipDirEntry& e = zip.DirEntry(i);
+        if (e.FileName.empty() || e.FileName.back() == '\\') continue;  // a folder
+        if (wasKept(e.FileName)) continue;
+        char figures[64];
+        std::snprintf(figures, sizeof figures, " (%lu byte, CRC %08lx)",
+                      static_cast<unsigned long>(e.UnpackedSize),
+                      static_cast<unsigned long>(e.Crc));
+        runlog::Line("Ghi tệp " + runlog::FromAnsi(folder + "\\" + e.FileName) + figures);
+    }
+}
+
+void Launch(const std::string& file, const std::string& folder) {
+    const bool started = platform::LaunchHidden(file, folder);
+    runlog::Line((started ? "Chạy " : "Không chạy được ") + runlog::FromAnsi(file));
+}
+
+// A registry step for the run's log.
+void LogRegistry(const char* what, const std::string& key, const std::string& rest = "") {
+    runlog::Line(std::string(what) + " HKLM\\" + runlog::FromAnsi(key + rest));
+}
+
+// The program's exit code for an install that stopped at this error.
+int ExitCodeFor(const ui::Exception& e) {
+    if (dynamic_cast<const PayloadError*>(&e)) return admin::kExitPayloadDamaged;
+    // The close-the-program text: a file of the product is in use.
+    if (ErrorText(e) == U(kCloseTheProgram)) return admin::kExitProductRunning;
+    return admin::kExitOtherFailure;
 }
 
 }  // namespace
@@ -200,6 +252,10 @@ void TuUpd::bt_NangCapClick(ui::Component&) {
     // The buttons are disabled while a sequence runs; this also stops a press that reaches the
     // handler some other way (the Enter key) from starting a second run inside the first.
     if (busy_) return;
+    // Until the sequence reaches one of its ends: an error that escapes it ends the run here.
+    runlog::SetExitCode(admin::kExitOtherFailure);
+    runlog::Line(platform::Utf16ToUtf8((Radio1->Checked() ? Radio1 : Radio2)->Caption() + u": " +
+                                       Edit_AppPath->Text()));
     SetBusy(true);
     try {
         if (Radio1->Checked())
@@ -257,7 +313,7 @@ void TuUpd::InstallOrUpgrade() {
         return;
     }
     ProgressBar1->SetPosition(100);
-    if (!CreateShortcutsAndSavePath()) {
+    if (!CreateShortcutsAndSavePath() || !installed::RegisterInstalledProduct(appFolder_, this)) {
         restore();
         return;
     }
@@ -268,6 +324,7 @@ void TuUpd::InstallOrUpgrade() {
     for (const char* name : {"voxzbds.exe", "voxzbdc.exe"}) {
         if (FindRunningProcess(name) == kProcessRunning) StopRunningProcess(name);
     }
+    runlog::SetExitCode(admin::kExitSuccess);
     Close();
 }
 
@@ -277,6 +334,7 @@ bool TuUpd::ExtractPayload() {
     // The folder is checked and made before anything is written.
     if (!PrepareAppFolder()) {
         ProgressBar1->SetPosition(0);
+        runlog::SetExitCode(admin::kExitFolderUnusable);
         return false;
     }
     // A run that was killed part way is undone first: its files get their old content back and
@@ -310,6 +368,7 @@ bool TuUpd::ExtractPayload() {
     } catch (const ui::Exception& e) {
         ShowError(ErrorText(e));
         ProgressBar1->SetPosition(0);
+        runlog::SetExitCode(ExitCodeFor(e));
         return false;
     }
     return true;
@@ -369,14 +428,16 @@ void TuUpd::InstallFirebird(const std::string& folder) {
         archive::ExtrOpt(archive::ExtrDirNames) | archive::ExtrOpt(archive::ExtrOverWrite);
     // A file of the tree that a running server holds cannot be replaced; its whole copy from the
     // earlier install stays. Every other reason to skip a file is a real failure.
-    std::vector<std::string> kept;
+    std::vector<std::string> kept, keptFiles;
     bool otherSkips = false;
     const archive::TZipExtractSkippedEvent previous = ZipBuilder1->GetOnExtractSkipped();
     ZipBuilder1->SetOnExtractSkipped(
         [&](ui::Component*, const std::string& file, archive::UnZipSkipTypes, int32_t error) {
-            if (error == kEngineReplaceFailed)
+            if (error == kEngineReplaceFailed) {
                 kept.push_back(BaseName(file));
-            else
+                keptFiles.push_back(file);
+                runlog::Line("Giữ tệp đang dùng " + runlog::FromAnsi(file));
+            } else
                 otherSkips = true;
         });
     int32_t result = 0;
@@ -385,6 +446,7 @@ void TuUpd::InstallFirebird(const std::string& folder) {
         result = ZipBuilder1->Extract();
         message = ZipBuilder1->GetErrMessage();
         ZipBuilder1->SetOnExtractSkipped(previous);
+        if (result == 0 || (!otherSkips && !kept.empty())) LogTree(*ZipBuilder1, folder, keptFiles);
         ZipBuilder1->Clear();
     } catch (...) {
         ZipBuilder1->SetOnExtractSkipped(previous);
@@ -404,8 +466,8 @@ void TuUpd::InstallFirebird(const std::string& folder) {
 
     const std::string server = folder + "\\" + kServerFolder;
     const std::string bin = server + "\\bin\\";
-    platform::LaunchHidden(server + "\\bin\\install_super.bat", bin);
-    platform::LaunchHidden(server + "\\system32\\vccrt8_win32.msi", bin);
+    Launch(server + "\\bin\\install_super.bat", bin);
+    Launch(server + "\\system32\\vccrt8_win32.msi", bin);
 }
 
 // The desktop and Programs-menu shortcuts to the product, then the folder in the product key.
@@ -435,6 +497,7 @@ bool TuUpd::CreateShortcutsAndSavePath() {
         ShowError(U("Không ghi được thư mục ứng dụng vào registry."));
         return false;
     }
+    LogRegistry("Ghi registry", kProductKey, std::string("\\") + kAppPathValue + " = " + app);
     key.Close();
     return true;
 }
@@ -448,6 +511,8 @@ void TuUpd::Uninstall() {
     if (net.Create(platform::RegRoot::LocalMachine, kNetworkParametersKey) == platform::kRegOk) {
         if (net.WriteDword(kMediaSenseValue, 1) != platform::kRegOk)
             throw ui::Exception(std::string("Failed to set data for '") + kMediaSenseValue + "'");
+        LogRegistry("Ghi registry", kNetworkParametersKey,
+                    std::string("\\") + kMediaSenseValue + " = 1");
         net.Close();
     }
 
@@ -461,22 +526,31 @@ void TuUpd::Uninstall() {
     }
 
     const std::string exe = platform::Utf16ToAnsi(Edit_AppPath->Text() + u"\\ivoxcc.exe");
-    if (platform::FileExists(exe) && !platform::RemoveFile(exe)) {
+    const bool there = platform::FileExists(exe);
+    if (there && !platform::RemoveFile(exe)) {
         ui::Application::Instance().ShowMessageBox(nullptr, refusal, U("Solvenza Accounting"),
                                                    ui::kMbOk | ui::kMbIconError);
+        runlog::SetExitCode(admin::kExitProductRunning);
         return;
     }
+    if (there) runlog::Line("Xoá tệp " + runlog::FromAnsi(exe));
 
-    platform::DeleteKeyTree(platform::RegRoot::LocalMachine, kProductKey, kProductView);
+    if (platform::DeleteKeyTree(platform::RegRoot::LocalMachine, kProductKey, kProductView) ==
+        platform::kRegOk)
+        LogRegistry("Xoá khoá registry", kProductKey);
+    installed::UnregisterInstalledProduct(platform::Utf16ToAnsi(Edit_AppPath->Text()));
     const std::string link = std::string("Solvenza Quillora") + platform::ShortcutExtension();
     std::string folder;
-    if (platform::GetSpecialFolderPath(platform::kCsidlDesktop, folder))
-        platform::RemoveFile(folder + "\\" + link);
-    if (platform::GetSpecialFolderPath(platform::kCsidlPrograms, folder))
-        platform::RemoveFile(folder + "\\Solvenza\\" + link);
+    if (platform::GetSpecialFolderPath(platform::kCsidlDesktop, folder) &&
+        platform::RemoveFile(folder + "\\" + link))
+        runlog::Line("Xoá lối tắt " + runlog::FromAnsi(folder + "\\" + link));
+    if (platform::GetSpecialFolderPath(platform::kCsidlPrograms, folder) &&
+        platform::RemoveFile(folder + "\\Solvenza\\" + link))
+        runlog::Line("Xoá lối tắt " + runlog::FromAnsi(folder + "\\Solvenza\\" + link));
 
     ui::Application::Instance().ShowMessageBox(nullptr, U("Đã tháo dỡ !!!"), U("Solvenza Quillora"),
                                                ui::kMbOk | ui::kMbIconInformation);
+    runlog::SetExitCode(admin::kExitSuccess);
     Close();
 }
 

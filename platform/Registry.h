@@ -49,6 +49,8 @@ public:
     long ReadDword(const std::string& name, uint32_t& out) const;
     long WriteString(const std::string& name, const std::string& value);
     long WriteDword(const std::string& name, uint32_t value);
+    // A string value (REG_SZ) of any Unicode text, for texts the ANSI code page may not hold.
+    long WriteUnicodeString(const std::string& name, const std::u16string& value);
 
 private:
     void* handle_ = nullptr;  // HKEY on Windows; the key's full path on POSIX

@@ -270,6 +270,10 @@ long RegKey::WriteDword(const std::string& name, uint32_t value) {
     return PutValue(handle_, std::move(v));
 }
 
+long RegKey::WriteUnicodeString(const std::string& name, const std::u16string& value) {
+    return WriteString(name, Utf16ToUtf8(value));  // the host's ANSI code page is UTF-8
+}
+
 long DeleteKeyTree(RegRoot root, const std::string& path, RegView) {
     const std::string full = FullPath(root, path);
     if (IsRootOnly(full)) return kRegAccessDenied;  // a root key cannot be deleted

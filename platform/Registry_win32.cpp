@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/Registry.h"
+#include "platform/Text.h"
 
 namespace platform {
 
@@ -87,6 +88,16 @@ long RegKey::WriteDword(const std::string& name, uint32_t value) {
     const DWORD v = value;
     return RegSetValueExA(H(handle_), name.c_str(), 0, REG_DWORD,
                           reinterpret_cast<const BYTE*>(&v), sizeof v);
+}
+
+long RegKey::WriteUnicodeString(const std::string& name, const std::u16string& value) {
+    if (!handle_) return ERROR_INVALID_HANDLE;
+    const std::u16string name16 = AnsiToUtf16(name);
+    const std::wstring wname(name16.begin(), name16.end());
+    const std::wstring data(value.begin(), value.end());
+    return RegSetValueExW(H(handle_), wname.c_str(), 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(data.c_str()),
+                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
 }
 
 namespace {

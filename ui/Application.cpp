@@ -43,7 +43,9 @@ void Application::Terminate() {
 
 int Application::ShowMessageBox(Form* owner, const std::u16string& text, const std::u16string& caption,
                             unsigned flags) {
-    return GetBackend().ShowMessageBox(owner, text, caption, flags);
+    Backend& backend = GetBackend();
+    if (boxObserver_) boxObserver_(text, caption, flags);
+    return backend.ShowMessageBox(owner, text, caption, flags);
 }
 
 void Application::SetScreenCursor(int cursor) {
@@ -57,6 +59,7 @@ void Application::ShowException(const Exception& e) {
     // The standard display ends a sentence with a full stop, as the framework's does.
     if (!text.empty() && text.back() > u'.') text.push_back(u'.');
     if (!backend_) return;  // nothing to show it with: the program is ending anyway
+    if (boxObserver_) boxObserver_(text, title_, kMbOk | kMbIconError);
     backend_->ShowMessageBox(nullptr, text, title_, kMbOk | kMbIconError);
 }
 

@@ -2,6 +2,7 @@
 // on the screen, runs the message loop, and shows escaped errors in its standard error display.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -103,6 +104,11 @@ public:
 
     int ShowMessageBox(Form* owner, const std::u16string& text, const std::u16string& caption,
                    unsigned flags);
+    // Told of every message box (also the standard error display's) just before it is shown:
+    // its text, caption and flags. The run's log for the administrator keeps them.
+    using MessageBoxObserver =
+        std::function<void(const std::u16string& text, const std::u16string& caption, unsigned)>;
+    void SetMessageBoxObserver(MessageBoxObserver observer) { boxObserver_ = std::move(observer); }
     // The standard error display: the error's message in a box with the error icon.
     void ShowException(const Exception& e);
     // Call inside a catch block: shows what was caught as ShowException does. Objects that are
@@ -136,6 +142,7 @@ private:
     void FreeReleased();
 
     std::unique_ptr<Backend> backend_;
+    MessageBoxObserver boxObserver_;
     std::vector<std::unique_ptr<Form>> forms_;
     std::vector<Form*> released_;
     Form* mainForm_ = nullptr;

@@ -17,6 +17,9 @@
 #include <set>
 #include <thread>
 
+#include "app/CommandLine.h"
+#include "app/InstalledProgram.h"
+#include "app/RunLog.h"
 #include "app/Shortcuts.h"
 #include "app/uUpd.h"
 #include "archive/ZipBuilder.h"
@@ -185,6 +188,8 @@ protected:
             platform::RemoveFile(file);
         platform::RemoveFolder(Folder(platform::kCsidlPrograms) + "\\Solvenza");
         platform::DeleteKeyTree(RegRoot::LocalMachine, TuUpd::kProductKey, TuUpd::kProductView);
+        platform::DeleteKeyTree(RegRoot::LocalMachine, installed::kUninstallKey,
+                                TuUpd::kProductView);
     }
 
     // Opens the window, types `folder` and presses the action button (install is preselected).
@@ -259,6 +264,7 @@ TEST_F(InstallTest, FreshMachineGetsFilesServerShortcutsAndTheRecordedFolder) {
     EXPECT_EQ(backend->boxes[0].owner, w);
     EXPECT_TRUE(barAtTheBox);
     EXPECT_TRUE(ui::Application::Instance().Terminated());
+    EXPECT_EQ(runlog::ExitCode(), admin::kExitSuccess);
 
     EXPECT_EQ(ReadAll(kApp + "\\ivoxcc.exe"), Entry("cacfile", "ivoxcc.exe"));
     EXPECT_EQ(ReadAll(kApp + "\\voxTram.exe"), Entry("cacfile", "voxTram.exe"));
@@ -271,9 +277,10 @@ TEST_F(InstallTest, FreshMachineGetsFilesServerShortcutsAndTheRecordedFolder) {
         EXPECT_TRUE(platform::FileExists(kApp + "\\Firebird-2.1.1.1\\" + folder)) << folder;
     EXPECT_EQ(ReadAll(kApp + "\\Firebird-2.1.1.1\\system32\\vccrt8_Win32.msi"),
               Entry("firebird", "Firebird-2.1.1.1\\system32\\vccrt8_Win32.msi"));
-    // Nothing but the product's files in the folder: no new file left beside them.
-    EXPECT_EQ(FilesIn(kApp),
-              (std::set<std::string>{"Firebird-2.1.1.1", "ivoxcc.exe", "voxTram.exe"}));
+    // Nothing but the product's files and the setup program's copy (the uninstaller of the
+    // system's list of programs) in the folder: no new file left beside them.
+    EXPECT_EQ(FilesIn(kApp), (std::set<std::string>{"Firebird-2.1.1.1", "Setup_iVOX.exe",
+                                                    "ivoxcc.exe", "voxTram.exe"}));
 
     ShortcutLink* link = nullptr;
     EXPECT_EQ(CreateShortcutInSpecialFolder(nullptr, "", "", "", 0, "Solvenza Quillora",
@@ -343,6 +350,7 @@ TEST_F(InstallTest, RunningProductIsNotReplacedAndTheUserIsAskedToCloseIt) {
     TuUpd* w = RunInstall();
 
     ExpectRestoredAfter(w, kCloseTheProgram);
+    EXPECT_EQ(runlog::ExitCode(), admin::kExitProductRunning);
     EXPECT_EQ(ReadAll(kApp + "\\ivoxcc.exe"), before);
     EXPECT_EQ(FilesIn(kApp), std::set<std::string>{"ivoxcc.exe"});
     EXPECT_FALSE(ProductKeyExists());
@@ -364,6 +372,7 @@ TEST_F(InstallTest, TheFolderIsMadeWhenMissingAndRefusedWhenItCannotBe) {
             w, U("Không tạo được thư mục ứng dụng ") + platform::AnsiToUtf16(folder) + u".");
         ExpectNothingInstalled();
         EXPECT_EQ(FilesIn(platform::TempFolder()), tempBefore);
+        EXPECT_EQ(runlog::ExitCode(), admin::kExitFolderUnusable);
         RestartApplication();
     }
     EXPECT_EQ(FilesIn(kOther), std::set<std::string>{"taken"});
@@ -392,6 +401,7 @@ TEST_F(InstallTest, TheFolderIsMadeWhenMissingAndRefusedWhenItCannotBe) {
     } else {
         ExpectRestoredAfter(
             w, U("Tên thư mục có ký tự không dùng được trên máy này. Hãy chọn thư mục khác."));
+        EXPECT_EQ(runlog::ExitCode(), admin::kExitFolderUnusable);
         ExpectNothingInstalled();
         EXPECT_EQ(FilesIn(kOther), std::set<std::string>{"taken"});
     }
@@ -563,6 +573,7 @@ TEST_F(InstallTest, AnEntryThatDidNotComeOutLeavesTheInstalledProgramAlone) {
     EXPECT_EQ(backend->boxes[0].Icon(), unsigned(ui::kMbIconError));
     EXPECT_TRUE(w->Edit_AppPath->Visible());
     EXPECT_EQ(ReadAll(kApp + "\\ivoxcc.exe"), "the working program");
+    EXPECT_EQ(runlog::ExitCode(), admin::kExitPayloadDamaged);
     EXPECT_EQ(FilesIn(kApp), std::set<std::string>{"ivoxcc.exe"});
     EXPECT_FALSE(ProductKeyExists());
 }

@@ -4,6 +4,8 @@
 
 #include <fstream>
 
+#include "app/CommandLine.h"
+#include "app/RunLog.h"
 #include "app/uUpd.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
@@ -126,12 +128,14 @@ TEST_F(UninstallTest, RunningProductIsRefusedAndNothingButTheNetworkValueChanges
     EXPECT_FALSE(ui::Application::Instance().Terminated());
     EXPECT_EQ(w->Edit_AppPath->Text(),
               platform::AnsiToUtf16(kApp));  // the recorded folder, not the typed one
+    EXPECT_EQ(runlog::ExitCode(), admin::kExitProductRunning);
 
     // Once the product is closed the same button completes the uninstall.
     running.Stop();
     w->bt_NangCap->Click();
     EXPECT_FALSE(platform::FileExists(Exe()));
     EXPECT_TRUE(ui::Application::Instance().Terminated());
+    EXPECT_EQ(runlog::ExitCode(), admin::kExitSuccess);
 }
 
 TEST_F(UninstallTest, RemovesExecutableKeyAndShortcutsAndKeepsTheRest) {

@@ -1,0 +1,119 @@
+#include "app/CommandLine.h"
+
+#include "platform/Text.h"
+
+namespace admin {
+
+namespace {
+
+// The longest folder name that leaves room for the product's deepest file below it within the
+// 260 characters of a Windows path.
+constexpr size_t kMaxFolderChars = 200;
+
+std::string Unquoted(const std::string& value) {
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
+bool ValidPart(const std::u16string& part) {
+    if (part.empty() || part == u"." || part == u"..") return false;
+    if (part.back() == u' ' || part.back() == u'.') return false;
+    for (char16_t c : part)
+        if (c < 0x20 || std::u16string(u"<>:\"/|?*").find(c) != std::u16string::npos) return false;
+    return true;
+}
+
+}  // namespace
+
+const char* ExitCodeMeaning(int code) {
+    switch (code) {
+        case kExitSuccess:
+            return "thành công";
+        case kExitBadCommandLine:
+            return "dòng lệnh sai";
+        case kExitFolderUnusable:
+            return "không dùng được thư mục ứng dụng";
+        case kExitProductRunning:
+            return "ứng dụng đang chạy, cần đóng trước";
+        case kExitPayloadDamaged:
+            return "gói cài đặt bị hỏng";
+        default:
+            return "lỗi khác";
+    }
+}
+
+bool ParseCommandLine(const std::vector<std::string>& args, Options& out, std::string& problem) {
+    out = Options();
+    for (const std::string& arg : args) {
+        if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-')) {
+            problem = "Tham số không rõ: " + arg;
+            return false;
+        }
+        const size_t eq = arg.find('=');
+        const std::string name = platform::UpperAscii(arg.substr(1, eq - 1));
+        const bool hasValue = eq != std::string::npos;
+        const std::string value = hasValue ? Unquoted(arg.substr(eq + 1)) : std::string();
+        const bool takesValue = name == "DIR" || name == "LOG";
+        const bool known =
+            takesValue || name == "SILENT" || name == "UNINSTALL" || name == "?" || name == "HELP";
+        if (!known) {
+            problem = "Tham số không rõ: " + arg;
+            return false;
+        }
+        if (hasValue && !takesValue) {
+            problem = "Tham số " + arg.substr(0, eq) + " không nhận giá trị.";
+            return false;
+        }
+        if ((name == "DIR" && value.empty()) || (name == "LOG" && hasValue && value.empty())) {
+            problem = "Thiếu giá trị cho " + arg.substr(0, eq) + ".";
+            return false;
+        }
+        if (name == "SILENT") out.silent = true;
+        if (name == "UNINSTALL") out.uninstall = true;
+        if (name == "?" || name == "HELP") out.help = true;
+        if (name == "LOG") out.log = true, out.logFile = value;
+        if (name == "DIR") out.dirGiven = true, out.dir = value;
+    }
+    return true;
+}
+
+std::string FolderProblem(const std::u16string& folder) {
+    // A drive ("C:", "C:\Apps") or a network share ("\\server\share\Apps"), then names.
+    const bool drive = folder.size() >= 2 && folder[1] == u':' &&
+                       ((folder[0] | 0x20) >= u'a' && (folder[0] | 0x20) <= u'z');
+    const bool share = folder.size() > 2 && folder[0] == u'\\' && folder[1] == u'\\';
+    bool usable = (drive || share) && folder.size() <= kMaxFolderChars;
+    if (usable && drive && folder.size() > 2) usable = folder[2] == u'\\';
+    if (usable && (share || folder.size() > 2)) {
+        size_t start = share ? 2 : 3;
+        while (usable) {
+            const size_t end = folder.find(u'\\', start);
+            usable = ValidPart(folder.substr(start, end - start));
+            if (end == std::u16string::npos) break;
+            start = end + 1;
+        }
+    }
+    if (usable) return "";
+    return "Thư mục ứng dụng " + platform::Utf16ToUtf8(folder) +
+           " không dùng được: hãy ghi đường dẫn đầy đủ, ví dụ C:\\Solvenza.";
+}
+
+std::string UsageText() {
+    std::string text =
+        "Cách dùng:\n"
+        "Setup_iVOX [/SILENT] [/DIR=\"thư mục\"] [/UNINSTALL] [/LOG[=\"tệp\"]]\n"
+        "\n"
+        "/SILENT: chạy không có cửa sổ và hộp thông báo; các thông báo ghi vào nhật ký.\n"
+        "/DIR=\"thư mục\": thư mục ứng dụng.\n"
+        "/UNINSTALL: tháo dỡ thay vì cài đặt.\n"
+        "/LOG, /LOG=\"tệp\": ghi nhật ký, mặc định vào thư mục tạm.\n"
+        "/?, /HELP: hướng dẫn này.\n"
+        "\n"
+        "Mã thoát:\n";
+    for (int code = kExitSuccess; code <= kExitOtherFailure; ++code)
+        text += std::to_string(code) + ": " + ExitCodeMeaning(code) + "\n";
+    return text;
+}
+
+}  // namespace admin

@@ -1,0 +1,30 @@
+// The product in the system's list of installed programs: its uninstall entry, and the copy of
+// this setup program in the application folder that the entry runs to uninstall.
+#pragma once
+
+#include <string>
+
+namespace ui {
+class Form;
+}
+
+namespace installed {
+
+// Under HKEY_LOCAL_MACHINE, in the registry view of 32-bit programs, as the product is one.
+inline constexpr const char* kUninstallKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Solvenza Quillora";
+inline constexpr const char* kSetupCopyName = "Setup_iVOX.exe";
+
+// After an install or upgrade into `folder` (ANSI): puts a copy of the running setup program
+// there (unless it runs from that very file) and writes the uninstall entry: the display name,
+// the publisher, the install location, the product's icon, an uninstall string and a quiet one
+// that run the copy with /UNINSTALL (and /SILENT), no modify, no repair. An upgrade rewrites
+// it, so the entry always names the folder of the last install. False after an error box owned
+// by `owner` when the copy or the entry could not be written.
+bool RegisterInstalledProduct(const std::string& folder, ui::Form* owner);
+
+// After an uninstall: removes the entry and the setup program's copy in `folder`, also when
+// this program runs from that copy (see platform::RemoveProgramFile).
+void UnregisterInstalledProduct(const std::string& folder);
+
+}  // namespace installed

@@ -1,0 +1,250 @@
+#!/usr/bin/env bash
+# The administrator's command line, each case a real process of the built program with its exit
+# code: bad command lines (nothing touched), a silent first install into a folder given by /DIR,
+# a silent upgrade with the log in its default place, an install and an uninstall while the
+# product runs, a damaged payload, and the uninstall started from the string of the system's
+# list of installed programs. Every run logs; the logs must hold the steps.
+#
+#   command-line-runs.sh --machine wine|prefix --program EXE --idle EXE --payload CACFILE.ZIP
+#
+# prefix: a throwaway machine prefix, no display. wine: the Wine prefix WINEPREFIX names, no
+# display either, so a window the program tried to open would fail it.
+set -uo pipefail
+
+here=$(dirname "$(realpath "$0")")
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --machine) machine=$2; shift 2 ;;
+        --program) program=$(realpath "$2"); shift 2 ;;
+        --idle) idle=$(realpath "$2"); shift 2 ;;
+        --payload) payload=$(realpath "$2"); shift 2 ;;
+        *) echo "command-line-runs.sh: unknown option $1" >&2; exit 2 ;;
+    esac
+done
+unset DISPLAY WAYLAND_DISPLAY
+work=$(mktemp -d)
+cleanup=("rm -rf '$work'")
+trap 'for ((i=${#cleanup[@]}-1; i>=0; i--)); do eval "${cleanup[i]}" 2>/dev/null || true; done' EXIT
+
+app='C:\Apps\Solvenza Q'
+product_key='SoftWare\Solvenza Corp\ERP\Quillora'
+entry_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Solvenza Quillora'
+if [ "$machine" = wine ]; then
+    # The prefix the other Windows tests use (tools/wine-run.sh makes it when missing).
+    export WINEPREFIX="${WINEPREFIX:-${SETUP_WINE_DEFAULT_PREFIX:-$PWD/wineprefix}}"
+    wine() { "$here/../../tools/wine-run.sh" "$@"; }
+    drive_c="$WINEPREFIX/drive_c"
+    run_windows() { wine "$@"; }
+    # The product is 32-bit: its keys are in the registry view of 32-bit programs.
+    view='Software\Wow6432Node'
+    export_key() {
+        rm -f "$2"
+        wine regedit /E "Z:${2//\//\\}" "HKEY_LOCAL_MACHINE\\$1" >/dev/null 2>&1 || true
+        if [ -f "$2" ]; then iconv -f UTF-16LE -t UTF-8 "$2" | tr -d '\r' >"$2.txt"; fi
+        mv "$2.txt" "$2" 2>/dev/null || : >"$2"
+    }
+    cleanup+=("wine reg delete 'HKLM\\$view\\${product_key#SoftWare\\}' /f >/dev/null 2>&1"
+              "wine reg delete 'HKLM\\$view\\${entry_key#Software\\}' /f >/dev/null 2>&1")
+else
+    export SETUP_IVOX_PREFIX="$work/prefix"
+    drive_c="$SETUP_IVOX_PREFIX/drive_c"
+    mkdir -p "$drive_c"
+    run_windows() { local exe=$1; shift; "$(host "$exe")" "$@"; }
+    view='Software'
+    export_key() { cp "$SETUP_IVOX_PREFIX/registry.reg" "$2" 2>/dev/null || : >"$2"; }
+fi
+host() { local p=${1#[Cc]:}; p=${p//\\//}; echo "$drive_c$p"; }
+cleanup+=("rmdir '$(host 'C:\Apps')'")
+cleanup+=("rm -rf '$(host "$app")' '$(host 'C:\Apps\Damaged')'")
+# What the runs leave in the temporary folder: the product archive's copies, the default log,
+# and (Windows) the moved uninstaller, which Windows would delete at its next start.
+touch "$work/start"
+cleanup+=("find '$drive_c/users' -path '*Temp*' -type f -newer '$work/start' -delete")
+cleanup+=("cd '$drive_c' && rm -f 'first install.log' unmakeable.log running.log refused.log damaged.log")
+
+fail=0
+problem() { echo "FAIL: $*" >&2; fail=1; }
+# run NAME EXPECTED-CODE ARGS...: the program with ARGS; its output in $work/NAME.out/.err.
+run() {
+    local name=$1 expected=$2; shift 2
+    local rc=0
+    if [ "$machine" = wine ]; then wine "$program" "$@"; else "$program" "$@"; fi \
+        >"$work/$name.out" 2>"$work/$name.err" || rc=$?
+    tr -d '\r' <"$work/$name.err" >"$work/$name.e" && mv "$work/$name.e" "$work/$name.err"
+    [ "$rc" = "$expected" ] || { problem "$name: exit code $rc, expected $expected"; cat "$work/$name.err" >&2; }
+    echo "$name: exit code $rc"
+}
+# value KEY NAME: the registry value (strings unescaped, numbers as dword:N); fails when absent.
+value() {
+    export_key "$1" "$work/export.reg"
+    python3 - "$work/export.reg" "HKEY_LOCAL_MACHINE\\$1" "$2" <<'EOF'
+import re, sys
+text, key, name = open(sys.argv[1], encoding="utf-8", errors="replace").read(), sys.argv[2].lower(), sys.argv[3]
+section = None
+for line in text.splitlines():
+    if line.startswith("["):
+        section = line.strip()[1:-1].lower()
+    elif section == key:
+        m = re.match(r'"((?:[^"\\]|\\.)*)"=(.*)$', line)
+        if m and m.group(1).lower() == name.lower():
+            v = m.group(2)
+            print(re.sub(r'\\(.)', r'\1', v[1:-1]) if v.startswith('"') else v)
+            sys.exit(0)
+sys.exit(1)
+EOF
+}
+expect_value() {  # KEY NAME EXPECTED
+    local got; got=$(value "$1" "$2") || got="(none)"
+    [ "$got" = "$3" ] || problem "$1\\$2 is '$got', expected '$3'"
+}
+expect_no_key() {
+    export_key "$1" "$work/export.reg"
+    grep -qiF "[HKEY_LOCAL_MACHINE\\$1]" "$work/export.reg" && problem "key $1 is still there"
+}
+expect_log() {  # LOGFILE PATTERN...: every pattern (a grep -E expression) matches a line
+    local log=$1; shift
+    [ -f "$log" ] || { problem "no log $log"; return; }
+    local p
+    for p in "$@"; do
+        grep -qE "^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3} $p" "$log" ||
+            problem "$(basename "$log") has no line matching: $p"
+    done
+}
+# The shortcuts the log says were made (Windows paths, one a line).
+shortcuts() { sed -nE 's/^.{24}Tạo lối tắt (.*) tới .*/\1/p' "$1" | tr -d '\r'; }
+nothing_installed() {
+    [ ! -e "$(host "$app")" ] || problem "$1: the application folder was made"
+    value "$view\\${product_key#SoftWare\\}" AppPath >/dev/null && problem "$1: the product key was written"
+}
+re() { sed 's/[][\.^$*+?(){}|]/\\&/g' <<<"$1"; }
+
+# --- Command lines that are refused: nothing is touched -------------------------------------
+run unknown-switch 1 /SILENT /BOGUS
+grep -q "Tham số không rõ: /BOGUS" "$work/unknown-switch.err" || problem "unknown switch: no reason given"
+grep -q "Mã thoát:" "$work/unknown-switch.err" || problem "unknown switch: no usage given"
+run missing-value 1 -silent /DIR
+# A log that cannot be written does not stop the run: it goes on to its own end.
+run impossible-folder 2 /silent '/LOG=C:\No such folder\x.log' '/DIR=Apps\Relative'
+grep -q "không dùng được" "$work/impossible-folder.err" || problem "impossible folder: no reason given"
+grep -q "Không ghi được nhật ký" "$work/impossible-folder.err" || problem "an unwritable log is not reported"
+if [ "$machine" = prefix ]; then
+    # Without /SILENT the usage goes to standard output (Windows shows it in a box).
+    run usage 0 /?
+    grep -q "^4: gói cài đặt bị hỏng$" "$work/usage.out" || problem "/? printed no exit-code table"
+    run unknown-without-silent 1 -Bogus=1
+    run folder-without-silent 2 '/DIR=Apps\Relative'
+    grep -q "không dùng được" "$work/folder-without-silent.err" || problem "impossible folder: no reason shown"
+fi
+# A folder the install cannot make (a file stands where it would go): refused before anything is
+# written, with the folder's exit code.
+mkdir -p "$(host 'C:\Apps')" && echo taken >"$(host 'C:\Apps\taken')"
+cleanup+=("rm -f '$(host 'C:\Apps\taken')'")
+run unmakeable-folder 2 /SILENT '/DIR=C:\Apps\taken\Q' '/LOG=C:\unmakeable.log'
+expect_log "$(host 'C:\unmakeable.log')" \
+    "Hộp thông báo Solvenza: Không tạo được thư mục ứng dụng C:\\\\Apps\\\\taken\\\\Q\.$" \
+    "Kết thúc, mã thoát 2: không dùng được thư mục ứng dụng$"
+nothing_installed "refused command lines"
+
+# --- A silent first install into the folder of /DIR ------------------------------------------
+run first-install 0 /Silent "/DIR=\"$app\\\\\"" '/LOG="C:\first install.log"'
+log="$(host 'C:\first install.log')"
+for f in ivoxcc.exe voxTram.exe Firebird-2.1.1.1/bin/install_super.bat; do
+    [ -s "$(host "$app")/$f" ] || problem "first install: $f missing"
+done
+[ "$(find "$(host "$app")/Firebird-2.1.1.1" -type f -not -name '*.done' | wc -l)" = 40 ] ||
+    problem "first install: the server tree is not whole"
+cmp -s "$program" "$(host "$app")/Setup_iVOX.exe" || problem "first install: no copy of the setup program"
+gds=$(sed -nE 's/^.{24}Ghi tệp (.*gds32\.dll) .*/\1/p' "$log")
+[ -n "$gds" ] && [ -s "$(host "$gds")" ] || problem "first install: gds32.dll not written"
+[ "$(shortcuts "$log" | wc -l)" = 2 ] || problem "first install: not two shortcuts logged"
+while read -r f; do cleanup+=("rm -f '$(host "$f")'"); done < <(echo "$gds"; shortcuts "$log")
+while read -r link; do [ -f "$(host "$link")" ] || problem "shortcut $link missing"; done < <(shortcuts "$log")
+expect_value "$view\\${product_key#SoftWare\\}" AppPath "$app"
+e="$view\\${entry_key#Software\\}"
+expect_value "$e" DisplayName "Solvenza Quillora"
+expect_value "$e" Publisher "Công ty Cổ phần Solvenza Việt nam"
+expect_value "$e" InstallLocation "$app"
+expect_value "$e" DisplayIcon "$app\\ivoxcc.exe,0"
+expect_value "$e" UninstallString "\"$app\\Setup_iVOX.exe\" /UNINSTALL"
+expect_value "$e" QuietUninstallString "\"$app\\Setup_iVOX.exe\" /UNINSTALL /SILENT"
+expect_value "$e" NoModify dword:00000001
+expect_value "$e" NoRepair dword:00000001
+expect_log "$log" "Cài đặt: $(re "$app")$" \
+    "Ghi tệp $(re "$app")\\\\ivoxcc\.exe \([0-9]+ byte, CRC [0-9a-f]{8}\)$" \
+    "Ghi tệp $(re "$app")\\\\Firebird-2\.1\.1\.1\\\\bin\\\\fbserver\.exe \([0-9]+ byte, CRC [0-9a-f]{8}\)$" \
+    "Tạo lối tắt .*Solvenza Quillora" "Ghi registry HKLM\\\\.*Quillora\\\\AppPath = $(re "$app")$" \
+    "Ghi registry HKLM\\\\.*Uninstall\\\\Solvenza Quillora\\\\UninstallString = " \
+    "Chạy .*install_super\.bat$" "(Chạy|Không chạy được) .*vccrt8_win32\.msi$" \
+    "Hộp thông báo Solvenza: Cài đặt hoàn tất !!!$" "Kết thúc, mã thoát 0: thành công$"
+grep -q "Cài đặt hoàn tất" "$work/first-install.err" || problem "first install: the box's text is not on standard error"
+# The server installers started by the install write a marker when they have run.
+for _ in $(seq 1 100); do [ -f "$(host "$app")/Firebird-2.1.1.1/bin/install_super.done" ] && break; sleep 0.1; done
+
+# --- A silent upgrade: the recorded folder, the log in the temporary folder ------------------
+before=$(find "$drive_c" -name 'Setup_iVOX-*.log' 2>/dev/null | wc -l)
+run upgrade 0 /SILENT /LOG
+log=$(find "$drive_c" -name 'Setup_iVOX-*.log' -newer "$(host 'C:\first install.log')" 2>/dev/null | head -n 1)
+[ "$(find "$drive_c" -name 'Setup_iVOX-*.log' | wc -l)" -gt "$before" ] || problem "upgrade: no log in the temporary folder"
+expect_log "$log" "Nâng cấp: $(re "$app")$" "Ghi registry .*InstallLocation = $(re "$app")$" \
+    "Kết thúc, mã thoát 0"
+expect_value "$e" UninstallString "\"$app\\Setup_iVOX.exe\" /UNINSTALL"
+
+# --- The product runs: the install must close it first, the uninstall is refused -----------
+rm -f "$(host "$app")/ivoxcc.exe" && cp "$idle" "$(host "$app")/ivoxcc.exe"
+running=$(cksum <"$(host "$app")/ivoxcc.exe")
+# Started directly (not through a function), so that $! is the program's own process.
+if [ "$machine" = wine ]; then "$here/../../tools/wine-run.sh" "$app\\ivoxcc.exe" &
+else "$(host "$app")/ivoxcc.exe" & fi
+idle_pid=$!
+cleanup+=("kill $idle_pid; wait $idle_pid")
+sleep 2
+run running-install 3 /SILENT /LOG=C:\\running.log
+[ "$(cksum <"$(host "$app")/ivoxcc.exe")" = "$running" ] || problem "running: the product's file was replaced"
+expect_log "$(host 'C:\running.log')" "Hộp thông báo Solvenza: Đóng ứng dụng Solvenza Accounting trước khi" \
+    "Kết thúc, mã thoát 3"
+run running-uninstall 3 /UNINSTALL /SILENT /LOG=C:\\refused.log
+expect_log "$(host 'C:\refused.log')" "Tháo dỡ: $(re "$app")$" \
+    "Hộp thông báo Solvenza Accounting: Đóng tất cả các ứng dụng trước khi tháo dỡ$" "Kết thúc, mã thoát 3"
+expect_value "$e" DisplayName "Solvenza Quillora"
+kill "$idle_pid"; wait "$idle_pid" 2>/dev/null
+sleep 1
+
+# --- A damaged payload: one byte of the product archive's program entry changed -------------
+damaged="$(dirname "$program")/damaged-$(basename "$program")"
+cleanup+=("rm -f '$damaged'")
+python3 - "$program" "$payload" "$damaged" <<'EOF'
+import struct, sys
+exe, archive = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read()
+at, entry = exe.find(archive), archive.find(b"PK\x03\x04")
+while archive[entry + 30:entry + 30 + struct.unpack_from("<H", archive, entry + 26)[0]] != b"ivoxcc.exe":
+    entry = archive.find(b"PK\x03\x04", entry + 4)
+data = entry + 30 + sum(struct.unpack_from("<HH", archive, entry + 26)) + 100
+patched = bytearray(exe)
+patched[at + data] ^= 0xFF
+open(sys.argv[3], "wb").write(patched)
+EOF
+chmod +x "$damaged"
+program_ok=$program; program=$damaged
+run damaged 4 /SILENT '/DIR=C:\Apps\Damaged' '/LOG=C:\damaged.log'
+program=$program_ok
+expect_log "$(host 'C:\damaged.log')" "Hộp thông báo Solvenza: Không giải nén được ivoxcc\.exe" "Kết thúc, mã thoát 4"
+[ ! -e "$(host 'C:\Apps\Damaged')/ivoxcc.exe" ] || problem "damaged: a program file was written"
+
+# --- The uninstall as the system starts it: the entry's quiet uninstall string ---------------
+string=$(value "$e" QuietUninstallString)
+exe=$(sed -E 's/^"([^"]*)".*/\1/' <<<"$string")
+quoted="\"$exe\""
+read -r -a args <<<"${string#"$quoted"}"
+rc=0; run_windows "$exe" "${args[@]}" >"$work/entry.out" 2>&1 || rc=$?
+echo "uninstall from the entry: exit code $rc"
+[ "$rc" = 0 ] || { problem "uninstall from the entry: exit code $rc"; cat "$work/entry.out" >&2; }
+expect_no_key "$e"
+expect_no_key "$view\\${product_key#SoftWare\\}"
+[ ! -e "$(host "$app")/Setup_iVOX.exe" ] || problem "uninstall: the setup program's copy is still there"
+[ ! -e "$(host "$app")/ivoxcc.exe" ] || problem "uninstall: ivoxcc.exe is still there"
+[ -e "$(host "$app")/voxTram.exe" ] || problem "uninstall: voxTram.exe went too"
+while read -r link; do [ ! -e "$(host "$link")" ] || problem "uninstall: $link is still there"; done \
+    < <(shortcuts "$(host 'C:\first install.log')")
+
+[ "$fail" = 0 ] && echo "All command-line runs behaved."
+exit "$fail"
