@@ -556,6 +556,24 @@ TEST_F(InstallTest, TheThreeProductFilesAreReplacedTogetherOrNotAtAll) {
     voxTram.Stop();
 }
 
+// An upgrade on a drive too small for the new program (drive S:, which tools/small-drive.sh
+// maps for the Windows tests): the old files stay whole and working, the box names the file,
+// nothing of ours is left on the drive.
+TEST_F(InstallTest, AnUpgradeOnADriveTooSmallForItKeepsTheOldFiles) {
+    if (!platform::FileExists("S:\\")) GTEST_SKIP() << "no small drive S: here";
+    const std::string app = "S:\\Solvenza";
+    platform::MakeFolder(app);
+    Write(app + "\\ivoxcc.exe", "the old program");
+    Write(app + "\\voxTram.exe", "the old station");
+    TuUpd* w = RunInstall(app);
+    ExpectRestoredAfter(w, U("Không ghi được tệp S:\\Solvenza\\ivoxcc.exe."));
+    EXPECT_EQ(ReadAll(app + "\\ivoxcc.exe"), "the old program");
+    EXPECT_EQ(ReadAll(app + "\\voxTram.exe"), "the old station");
+    EXPECT_EQ(FilesIn(app), (std::set<std::string>{"ivoxcc.exe", "voxTram.exe"}));
+    ExpectNothingInstalled();
+    fs::remove_all(platform::HostPath(app));
+}
+
 // The payload's entry did not come out (here: the wrong password); the program there before
 // must still be there, not an empty file in its place.
 TEST_F(InstallTest, AnEntryThatDidNotComeOutLeavesTheInstalledProgramAlone) {
