@@ -206,9 +206,12 @@ void ReplaceFileSet(const std::vector<FileToPlace>& files, const std::string& jo
     }
     // The journal goes in whole or not at all; from here on a killed run is put back.
     const std::string journal = journalFolder + "\\" + kJournalName;
+    const std::string text = JournalText(lines), fresh = TempBeside(journal, "new");
     try {
-        ReplaceWholeFile(journal, JournalText(lines).data(), JournalText(lines).size());
+        WriteWholeFile(fresh, text.data(), text.size());
+        if (!platform::ReplaceFileWith(fresh, journal)) throw FileWriteError(false, journal);
     } catch (const FileWriteError&) {
+        platform::RemoveFile(fresh);
         discard();
         throw FileWriteError(false, files.empty() ? journal : files.front().path);
     }
