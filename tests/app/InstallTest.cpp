@@ -7,6 +7,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 // The shell headers build on windows.h.
+#include <sddl.h>
 #include <shobjidl.h>
 #endif
 
@@ -487,13 +488,32 @@ TEST_F(InstallTest, WriteFailuresAreNamedAndAnUnrecordedFolderIsNoSuccess) {
     ExpectNothingInstalled();
     platform::SetFileAttributeBits(kApp + "\\ivoxcc.exe", 0);
 
-#if !defined(_WIN32)
-    // A registry store that does not read is never rewritten, so the folder cannot be recorded.
     RestartApplication();
+#if defined(_WIN32)
+    // The product key takes no writes: its access list lets everybody read it, nothing more.
+    const auto keyAccess = [](const char* sddl, REGSAM open) {
+        HKEY key = nullptr;
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, TuUpd::kProductKey, 0, nullptr, 0,
+                                  open | KEY_WOW64_32KEY, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd,
+                                                                         nullptr));
+        EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd), ERROR_SUCCESS);
+        LocalFree(sd);
+        RegCloseKey(key);
+    };
+    keyAccess("D:P(A;;KR;;;WD)", KEY_ALL_ACCESS);
+#else
+    // A registry store that does not read is never rewritten, so the folder cannot be recorded.
     std::ofstream(platform::PrefixRoot() + "/registry.reg") << "not a registry\n";
+#endif
     w = RunInstall();
     ExpectRestoredAfter(w, U("Không ghi được thư mục ứng dụng vào registry."));
     EXPECT_FALSE(ui::Application::Instance().Terminated());
+#if defined(_WIN32)
+    keyAccess("D:(A;;KA;;;WD)", WRITE_DAC);  // the owner may always change the list back
+#else
     fs::remove(platform::PrefixRoot() + "/registry.reg");
 #endif
 }
