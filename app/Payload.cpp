@@ -10,6 +10,7 @@
 #include "platform/FileStamps.h"
 #include "platform/Files.h"
 #include "platform/FindFiles.h"
+#include "platform/PathParts.h"
 #include "platform/Paths.h"
 #include "platform/Resources.h"
 #include "ui/Exception.h"
@@ -20,16 +21,6 @@ namespace {
 
 constexpr const char* kJournalName = "~SetupIVOX.journal";
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    const size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // A name of ours beside `path` that no file has yet: ~SetupIVOX.<name>.<number>.<kind>.
 std::string TempBeside(const std::string& path, const char* kind) {
     static std::atomic<unsigned> serial{0};
@@ -37,7 +28,8 @@ std::string TempBeside(const std::string& path, const char* kind) {
         char number[16];
         std::snprintf(number, sizeof number, "%04x", ++serial & 0xFFFF);
         const std::string name =
-            FolderOf(path) + "\\" + kTempMark + NameOf(path) + "." + number + "." + kind;
+            platform::PathFolder(path) + kTempMark + platform::PathFileName(path) + "." + number +
+            "." + kind;
         if (!platform::FileExists(name)) return name;
     }
 }
@@ -138,9 +130,7 @@ void WriteWholeFile(const std::string& path, const void* data, size_t size) {
 }
 
 void ReplaceWholeFile(const std::string& path, const void* data, size_t size) {
-    const size_t slash = path.find_last_of('\\');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
-    if (!platform::FileExists(folder)) throw FileWriteError(true, path);
+    if (!platform::FileExists(platform::PathFolder(path))) throw FileWriteError(true, path);
     platform::FileAttributes existing;
     if (platform::ReadFileAttributes(path, existing) && existing.readOnly && !existing.directory)
         throw FileWriteError(false, path);
@@ -170,7 +160,7 @@ void ReplaceFileSet(const std::vector<FileToPlace>& files, const std::string& jo
     };
     // Every new file and every copy of an old one, before anything is replaced.
     for (const FileToPlace& f : files) {
-        if (!platform::FileExists(FolderOf(f.path))) {
+        if (!platform::FileExists(platform::PathFolder(f.path))) {
             discard();
             throw FileWriteError(true, f.path);
         }

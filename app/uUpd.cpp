@@ -2,7 +2,6 @@
 
 #include <zlib.h>
 
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -15,9 +14,11 @@
 #include "app/ProcessControl.h"
 #include "app/RunLog.h"
 #include "app/Shortcuts.h"
+#include "archive/Ziputils.h"
 #include "platform/Files.h"
 #include "platform/FindFiles.h"
 #include "platform/Launch.h"
+#include "platform/PathParts.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
@@ -80,29 +81,10 @@ bool IsEngineTemp(const std::string& name) {
     return platform::UpperAscii(name.substr(name.size() - 4)) == ".TMP";
 }
 
-// The base name of a Windows path.
-std::string BaseName(const std::string& path) {
-    const size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // True for a full Windows path: a drive ("C:", "C:\Apps") or a network share ("\\server\share").
 bool IsFullPath(const std::string& path) {
-    if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0])))
-        return path.size() == 2 || path[2] == '\\';
-    return path.size() > 2 && path[0] == '\\' && path[1] == '\\';
-}
-
-// Creates the folder and every missing folder above it: true when the folder is there at the end.
-bool MakeFolderTree(const std::string& folder) {
-    platform::FileAttributes a;
-    if (platform::ReadFileAttributes(folder, a)) return a.directory;
-    const size_t slash = folder.find_last_of('\\');
-    if (slash != std::string::npos && slash > 0 && folder[slash - 1] != ':' &&
-        !MakeFolderTree(folder.substr(0, slash)))
-        return false;
-    platform::MakeFolder(folder);
-    return platform::ReadFileAttributes(folder, a) && a.directory;
+    const std::string drive = platform::PathDrive(path);
+    return !drive.empty() && (path.size() == drive.size() || path[drive.size()] == '\\');
 }
 
 // A part of the payload that did not come out of its archive: the payload itself is bad.
@@ -288,7 +270,7 @@ bool TuUpd::PrepareAppFolder() {
         ShowError(U("Tên thư mục có ký tự không dùng được trên máy này. Hãy chọn thư mục khác."));
         return false;
     }
-    if (!IsFullPath(appFolder_) || !MakeFolderTree(appFolder_)) {
+    if (!IsFullPath(appFolder_) || !archive::ForceDirectory(appFolder_)) {
         ShowError(U("Không tạo được thư mục ứng dụng ") + field + U("."));
         return false;
     }
@@ -434,7 +416,7 @@ void TuUpd::InstallFirebird(const std::string& folder) {
     ZipBuilder1->SetOnExtractSkipped(
         [&](ui::Component*, const std::string& file, archive::UnZipSkipTypes, int32_t error) {
             if (error == kEngineReplaceFailed) {
-                kept.push_back(BaseName(file));
+                kept.push_back(platform::PathFileName(file));
                 keptFiles.push_back(file);
                 runlog::Line("Giữ tệp đang dùng " + runlog::FromAnsi(file));
             } else
