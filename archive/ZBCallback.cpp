@@ -231,21 +231,21 @@ void TZBWorker::CallbackPassword(CallbackRecord* record, bool add, const std::st
     } else if (!add) {
         newPassword = GetExtrPassword(answer);
     } else if (Unattended) {
-        ShowZipMessage(10150, "");  // "Error - no add password given"
+        ShowZipMessage(kMsgNoAddPassword, "");
     } else {
-        std::string first = ZipLoadStr(10155);  // "Enter Password "
+        std::string first = ZipLoadStr(kMsgEnterPassword);
         const TMsgDlgButtons buttons = DlgButton(mbOK) | DlgButton(mbCancel);
-        int result = ZipMessageDialog(ZipLoadStr(10154), first, buttons, zmtPassword | 10004);
+        int result = ZipMessageDialog(ZipLoadStr(kMsgPasswordTitle), first, buttons, zmtPassword | 10004);
         answer = result == mrOk ? mbOK : mbCancel;
         if (result == mrOk && !first.empty()) {
-            std::string second = ZipLoadStr(10156);  // "Confirm Password "
-            result = ZipMessageDialog(ZipLoadStr(10154), second, buttons, zmtPassword | 10005);
+            std::string second = ZipLoadStr(kMsgConfirmPassword);
+            result = ZipMessageDialog(ZipLoadStr(kMsgPasswordTitle), second, buttons, zmtPassword | 10005);
             answer = result == mrOk ? mbOK : mbCancel;
             if (result == mrOk && !second.empty()) {
                 if (first == second)
                     newPassword = first;
                 else
-                    ShowZipMessage(10104, "");  // "Error - passwords do NOT match..."
+                    ShowZipMessage(kMsgPasswordMismatch, "");
             }
         }
     }

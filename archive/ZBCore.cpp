@@ -187,11 +187,11 @@ int TZBCore::ZipMessageDialog(const std::string& title, std::string& message,
 
 std::string TZBCore::GetExtrPassword(TMsgDlgBtn& answer) {
     if (Unattended) {
-        ShowZipMessage(10151, "");  // "Error - no extract password given"
+        ShowZipMessage(kMsgNoExtractPassword, "");
         return "";
     }
-    std::string password = ZipLoadStr(10155);  // "Enter Password "
-    const int result = ZipMessageDialog(ZipLoadStr(10154), password,
+    std::string password = ZipLoadStr(kMsgEnterPassword);
+    const int result = ZipMessageDialog(ZipLoadStr(kMsgPasswordTitle), password,
                                         DlgButton(mbOK) | DlgButton(mbCancel) | DlgButton(mbAll),
                                         zmtPassword | kContextExtractPassword);
     switch (result) {

@@ -353,18 +353,18 @@ int32_t TZBDynamicBind::ZipExec(void* command) {
 void TZBDynamicBind::CheckExecResult(int32_t result) {
     switch (result) {
         case DZ_ERR_CANCELLED:
-            throw EZipBuilder(10120, true);  // "DLL Error - User Cancelled"
+            throw EZipBuilder(kMsgDllCancelled, true);
         case DZ_ERR_ABORTING:
-            throw EZipBuilder(10118, true);  // "DLL Error - Aborting"
+            throw EZipBuilder(kMsgDllAborting, true);
         case DZ_ERR_HANDLER:
-            throw EZipBuilder(10123, true);  // "DLL Error - Exception in handler "
+            throw EZipBuilder(kMsgDllHandler, true);
         case DZ_ERR_MEMORY:
-            throw EZipBuilder(10121, true);  // "DLL Error - Not enough memory"
+            throw EZipBuilder(kMsgDllMemory, true);
         case DZ_ERR_STRUCTURE:
-            throw EZipBuilder(10122, true);  // "DLL Error - Invalid structure"
+            throw EZipBuilder(kMsgDllStructure, true);
         default:
             if (result < 0)
-                throw EZipBuilder(10124, FormatArgs{result});  // "critical DLL Error %d"
+                throw EZipBuilder(kMsgDllCritical, FormatArgs{result});
     }
 }
 

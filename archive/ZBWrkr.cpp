@@ -119,35 +119,20 @@ namespace archive {
 
 namespace {
 
-constexpr uint32_t kLocalHeaderSig = 0x04034B50;
-constexpr uint32_t kCentralHeaderSig = 0x02014B50;
-constexpr uint32_t kEndOfCentralSig = 0x06054B50;
-constexpr uint32_t kSpanMarkerSig = 0x08074B50;
-constexpr size_t kCentralHeaderSize = 46;
-constexpr size_t kEndOfCentralSize = 22;
-// The largest end record with the largest comment.
-constexpr int64_t kEndRecordSearch = 65557;
+namespace zip = engine::zip;
+
 constexpr int32_t kStageLoadingDirectory = 9;  // its caption is message 11409
-constexpr int32_t kMsgLoadingDirectory = 11409;
 
-uint16_t Get16(const unsigned char* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t Get32(const unsigned char* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-ZipEndOfCentral ParseEndOfCentral(const unsigned char* p) {
+ZipEndOfCentral ToEndOfCentral(const zip::EndRecord& r) {
     ZipEndOfCentral e;
-    e.HeaderSig = Get32(p);
-    e.ThisDiskNo = Get16(p + 4);
-    e.CentralDiskNo = Get16(p + 6);
-    e.CentralEntries = Get16(p + 8);
-    e.TotalEntries = Get16(p + 10);
-    e.CentralSize = Get32(p + 12);
-    e.CentralOffset = Get32(p + 16);
-    e.ZipCommentLen = Get16(p + 20);
+    e.HeaderSig = zip::kEndSig;
+    e.ThisDiskNo = r.thisDisk;
+    e.CentralDiskNo = r.centralDisk;
+    e.CentralEntries = r.entriesHere;
+    e.TotalEntries = r.totalEntries;
+    e.CentralSize = r.centralSize;
+    e.CentralOffset = r.centralOffset;
+    e.ZipCommentLen = r.commentLength;
     return e;
 }
 
@@ -256,32 +241,33 @@ int32_t TZBWorker::List() {
             if (eoc.ThisDiskNo > 0) isSpanned_ = true;
             if (eoc.CentralDiskNo == eoc.ThisDiskNo) {
                 centralStart = archiveSize_ - eoc.CentralSize -
-                               static_cast<uint32_t>(kEndOfCentralSize) - eoc.ZipCommentLen;
+                               static_cast<uint32_t>(zip::kEndSize) - eoc.ZipCommentLen;
             } else {
                 GetNewDisk(eoc.CentralDiskNo);
                 archiveSize_ = static_cast<uint32_t>(platform::FileSize(fileHandle_));
                 centralStart = eoc.CentralOffset;
             }
             zipSOC_ = centralStart;
-            sfxOffset_ = archiveSize_ == kEndOfCentralSize ? 0 : archiveSize_;
-            if (centralStart != eoc.CentralOffset) ShowZipMessage(10203, "");
+            sfxOffset_ = archiveSize_ == zip::kEndSize ? 0 : archiveSize_;
+            if (centralStart != eoc.CentralOffset) ShowZipMessage(kMsgCentralMoved, "");
             if (platform::FileSeek(fileHandle_, centralStart, platform::SeekOrigin::kFromStart) < 0)
-                throw EZipBuilder(10201, true);
+                throw EZipBuilder(kMsgCentralSeek, true);
 
             const std::string stage = ZipLoadStr(kMsgLoadingDirectory);
             ReportToUser(zacXItem, kStageLoadingDirectory, eoc.TotalEntries, stage);
             zipContents_.reserve(eoc.TotalEntries);
-            unsigned char header[kCentralHeaderSize];
+            unsigned char header[zip::kCentralSize];
             char name[260];
             for (uint32_t i = 0; i < eoc.TotalEntries; ++i) {
-                ReadRecordAcrossParts(header, sizeof header, 11013, eoc);
-                if (Get32(header) != kCentralHeaderSig) throw EZipBuilder(11015, true);
-                const uint16_t nameLength = Get16(header + 28);
-                if (nameLength >= 260) throw EZipBuilder(11017, true);
-                ReadExact(name, nameLength, 11017);
+                ReadRecordAcrossParts(header, sizeof header, kMsgHeaderShort, eoc);
+                zip::CentralHeader h;
+                if (!zip::ParseCentral(header, sizeof header, h))
+                    throw EZipBuilder(kMsgBadCentralSig, true);
+                if (h.nameLength >= 260) throw EZipBuilder(kMsgBadName, true);
+                ReadExact(name, h.nameLength, kMsgBadName);
 
-                SpecVersion = header[4];
-                HostSystem = header[5];
+                SpecVersion = h.SpecVersion();
+                HostSystem = h.Host();
                 if (HostSystem != 0) {
                     archiveHost = HostSystem;
                     archiveSpec = SpecVersion;
@@ -289,33 +275,33 @@ int32_t TZBWorker::List() {
 
                 auto entry = std::make_unique<ZipDirEntry>();
                 ZipDirEntry& e = *entry;
-                e.SpecVersion = header[4];
-                e.HostSystem = header[5];
-                e.VersionNeeded = Get16(header + 6);
-                e.GeneralFlags = Get16(header + 8);
-                e.Method = Get16(header + 10);
-                e.DosTime = Get16(header + 12);
-                e.DosDate = Get16(header + 14);
-                e.Crc = Get32(header + 16);
-                e.PackedSize = Get32(header + 20);
-                e.UnpackedSize = Get32(header + 24);
-                e.NameLength = nameLength;
-                e.ExtraLength = Get16(header + 30);
-                e.CommentLength = Get16(header + 32);
-                e.StartDisk = Get16(header + 34);
-                e.InternalAttrs = Get16(header + 36);
-                e.ExternalAttrs = Get32(header + 38);
-                e.LocalOffset = Get32(header + 42);
+                e.SpecVersion = h.SpecVersion();
+                e.HostSystem = h.Host();
+                e.VersionNeeded = h.versionNeeded;
+                e.GeneralFlags = h.flags;
+                e.Method = h.method;
+                e.DosTime = h.time;
+                e.DosDate = h.date;
+                e.Crc = h.crc;
+                e.PackedSize = h.compressedSize;
+                e.UnpackedSize = h.uncompressedSize;
+                e.NameLength = h.nameLength;
+                e.ExtraLength = h.extraLength;
+                e.CommentLength = h.commentLength;
+                e.StartDisk = h.startDisk;
+                e.InternalAttrs = h.internalAttrs;
+                e.ExternalAttrs = h.externalAttrs;
+                e.LocalOffset = h.localOffset;
                 // The engine reads the name by the same rule, so it finds the entry by this name.
                 const engine::EntryName entryName = engine::ReadEntryName(
-                    std::string(name, nameLength), e.GeneralFlags, Get16(header + 4),
+                    std::string(name, h.nameLength), e.GeneralFlags, h.versionMadeBy,
                     static_cast<engine::NameCodePage>(CodePage));
                 e.FileName = SetSlash(entryName.ansi, psdBackslash);
                 e.IsEncrypted = (e.GeneralFlags & 1) != 0;
                 e.ExtraField.resize(e.ExtraLength);
-                ReadExact(e.ExtraField.data(), e.ExtraLength, 10201);
+                ReadExact(e.ExtraField.data(), e.ExtraLength, kMsgCentralSeek);
                 e.EntryComment.resize(e.CommentLength);
-                ReadExact(e.EntryComment.data(), e.CommentLength, 11022);
+                ReadExact(e.EntryComment.data(), e.CommentLength, kMsgCommentShort);
 
                 const uint32_t localOffset = e.LocalOffset;
                 if (!UseDirOnlyEntries && platform::PathFileName(e.FileName).empty()) {
@@ -332,9 +318,10 @@ int32_t TZBWorker::List() {
                 ReportToUser(zacXProgress, kStageLoadingDirectory, 1, stage);
                 if (Cancel()) throw EZipAbort();
             }
-            unsigned char tail[kEndOfCentralSize];
-            ReadRecordAcrossParts(tail, sizeof tail, 11013, eoc);
-            if (Get32(tail) != kEndOfCentralSig) throw EZipBuilder(11011, true);
+            unsigned char tail[zip::kEndSize];
+            ReadRecordAcrossParts(tail, sizeof tail, kMsgHeaderShort, eoc);
+            zip::EndRecord closing;
+            if (!zip::ParseEnd(tail, sizeof tail, closing)) throw EZipBuilder(kMsgBadEnd, true);
             lastDiskNr_ = eoc.ThisDiskNo;
             ok = true;
         } catch (const EZipBuilder& e) {
@@ -342,11 +329,11 @@ int32_t TZBWorker::List() {
         } catch (const std::bad_alloc&) {
             ShowZipMessage(kMsgOutOfMemory, "");
         } catch (const ui::Exception& e) {
-            ShowZipMessage(10202, e.Message());
+            ShowZipMessage(kMsgReadFailed, e.Message());
         } catch (const std::exception& e) {
-            ShowZipMessage(10202, e.what());
+            ShowZipMessage(kMsgReadFailed, e.what());
         } catch (...) {
-            ShowZipMessage(10202, "");
+            ShowZipMessage(kMsgReadFailed, "");
         }
     } catch (...) {
         keep();
@@ -389,18 +376,18 @@ bool TZBWorker::ReadEndOfCentral(ZipEndOfCentral& eoc, bool strict) {
                                      platform::FileShare::kDenyWrite,
                                      platform::FileDisposition::kOpenExisting);
     if (fileHandle_ == platform::kInvalidFileHandle) {
-        ShowZipMessage(11002, "");
+        ShowZipMessage(kMsgCannotOpen, "");
         return false;
     }
 
     unsigned char start[8];
     if (platform::FileRead(fileHandle_, start, sizeof start) == sizeof start &&
-        Get32(start) == kSpanMarkerSig && Get32(start + 4) == kLocalHeaderSig)
+        zip::Get32(start) == zip::kSpanMarkerSig && zip::Get32(start + 4) == zip::kLocalSig)
         isSpanned_ = true;
 
-    const int64_t pos = platform::FileSeek(fileHandle_, -static_cast<int64_t>(kEndOfCentralSize),
+    const int64_t pos = platform::FileSeek(fileHandle_, -static_cast<int64_t>(zip::kEndSize),
                                            platform::SeekOrigin::kFromEnd);
-    const int64_t size = pos < 0 ? platform::FileSize(fileHandle_) : pos + kEndOfCentralSize;
+    const int64_t size = pos < 0 ? platform::FileSize(fileHandle_) : pos + zip::kEndSize;
     if (pos < 0 || size >= (int64_t(1) << 32)) {
         CloseArchive();
         if (Verbose)
@@ -411,30 +398,31 @@ bool TZBWorker::ReadEndOfCentral(ZipEndOfCentral& eoc, bool strict) {
 
     archiveSize_ = static_cast<uint32_t>(size);
     realFileSize_ = static_cast<uint32_t>(size);
-    unsigned char record[kEndOfCentralSize];
+    // The usual case: a record without a comment ends the file. The record is chosen by the
+    // rule the engine applies (engine/ZipRecords), so both read the same directory.
+    unsigned char record[zip::kEndSize];
+    zip::EndRecord found;
     if (platform::FileRead(fileHandle_, record, sizeof record) == sizeof record &&
-        Get32(record) == kEndOfCentralSig) {
-        zipEOC_ = static_cast<uint32_t>(size - kEndOfCentralSize);
-        eoc = ParseEndOfCentral(record);
+        zip::FindEnd(record, sizeof record) == 0 && zip::ParseEnd(record, sizeof record, found)) {
+        zipEOC_ = static_cast<uint32_t>(size - zip::kEndSize);
+        eoc = ToEndOfCentral(found);
         return true;
     }
 
     // Search backwards through the largest block an end record with its comment can take.
-    const int64_t n = std::min<int64_t>(size, kEndRecordSearch);
+    const int64_t n = std::min<int64_t>(size, static_cast<int64_t>(zip::kEndSearch));
     std::vector<unsigned char> block(static_cast<size_t>(n));
     if (platform::FileSeek(fileHandle_, size - n, platform::SeekOrigin::kFromStart) >= 0 &&
         platform::FileRead(fileHandle_, block.data(), block.size()) == n) {
-        for (int64_t p = n - 23; p >= 0; --p) {
-            const unsigned char* at = block.data() + p;
-            if (Get32(at) != kEndOfCentralSig) continue;
-            zipEOC_ = static_cast<uint32_t>(size - n + p);
-            eoc = ParseEndOfCentral(at);
-            const int64_t l = eoc.ZipCommentLen;
-            const int64_t commentStart = p + static_cast<int64_t>(kEndOfCentralSize);
-            if (l > 0)
-                rawZipComment_.assign(reinterpret_cast<const char*>(block.data() + commentStart),
-                                      static_cast<size_t>(std::min(l, n - commentStart)));
-            const int64_t e = commentStart + l;
+        const size_t p = zip::FindEnd(block.data(), block.size());
+        if (p != zip::kNoEnd && zip::ParseEnd(block.data() + p, block.size() - p, found)) {
+            zipEOC_ = static_cast<uint32_t>(size - n + static_cast<int64_t>(p));
+            eoc = ToEndOfCentral(found);
+            // The rule keeps the comment inside the block.
+            const size_t commentStart = p + zip::kEndSize;
+            rawZipComment_.assign(reinterpret_cast<const char*>(block.data() + commentStart),
+                                  found.commentLength);
+            const int64_t e = static_cast<int64_t>(commentStart + found.commentLength);
             if (e != n) {
                 archiveSize_ = static_cast<uint32_t>(size - n + e);
                 bool warn = true;
@@ -444,7 +432,7 @@ bool TZBWorker::ReadEndOfCentral(ZipEndOfCentral& eoc, bool strict) {
                     for (int64_t q = e; q < n; ++q)
                         if (static_cast<int8_t>(block[static_cast<size_t>(q)]) >= 47) warn = true;
                 }
-                if (warn) ShowZipMessage(10204, "");
+                if (warn) ShowZipMessage(kMsgBytesAfterComment, "");
             }
             return true;
         }
@@ -484,7 +472,7 @@ int32_t TZBWorker::LocateArchive(const std::string& name, ZipEndOfCentral& eoc, 
                             found = candidate;
                             if (platform::FileExists(
                                     platform::ChangePathExtension(candidate, ".z01")))
-                                throw EZipBuilder(11002, true);
+                                throw EZipBuilder(kMsgCannotOpen, true);
                         }
                         break;
                     }
@@ -496,7 +484,7 @@ int32_t TZBWorker::LocateArchive(const std::string& name, ZipEndOfCentral& eoc, 
             }
             if (found.empty()) {
                 if (quiet) return 1;
-                throw EZipBuilder(11002, true);
+                throw EZipBuilder(kMsgCannotOpen, true);
             }
             current = found;
             searched = true;
@@ -507,7 +495,7 @@ int32_t TZBWorker::LocateArchive(const std::string& name, ZipEndOfCentral& eoc, 
             if (ReadEndOfCentral(eoc)) {
                 // A numbered file that is a plain archive is no set.
                 if (searched && driveFixed_ && !isSpanned_ && eoc.ThisDiskNo == 0)
-                    throw EZipBuilder(11002, true);
+                    throw EZipBuilder(kMsgCannotOpen, true);
                 return 0;
             }
             CloseArchive();
@@ -517,15 +505,15 @@ int32_t TZBWorker::LocateArchive(const std::string& name, ZipEndOfCentral& eoc, 
             if (driveFixed_) {
                 if (searched) {
                     if (quiet) return -1;
-                    throw EZipBuilder(11002, true);
+                    throw EZipBuilder(kMsgCannotOpen, true);
                 }
                 quiet = false;
-                throw EZipBuilder(11036, true);
+                throw EZipBuilder(kMsgNotZip, true);
             }
             if (searched) {
                 const std::string part = FindPartFile(base, (SpanOptions & spCompatName) != 0);
                 if (part.empty()) {
-                    ShowZipMessage(11002, "");
+                    ShowZipMessage(kMsgCannotOpen, "");
                     return -1;
                 }
                 current = folder + part;
@@ -544,9 +532,9 @@ bool TZBWorker::CheckDrive() {
                        ? '\0'
                        : static_cast<char>(std::toupper(static_cast<unsigned char>(driveRoot_[0])));
     if (c != '\\') {
-        if (c < 'A' || c > 'Z') throw EZipBuilder(11003, driveRoot_);
+        if (c < 'A' || c > 'Z') throw EZipBuilder(kMsgInvalidDrive, driveRoot_);
         if ((platform::LogicalDrives() & (1u << (c - 'A'))) == 0)
-            throw EZipBuilder(11004, driveRoot_);
+            throw EZipBuilder(kMsgDriveUndefined, driveRoot_);
     }
     platform::CriticalErrorsFail quiet;
     std::string label;
@@ -672,15 +660,15 @@ void TZBWorker::PromptForDisk(bool writing) {
     int answer = mrOk;
     int32_t context = 0x102719;
     while (newDiskNeeded_ || (answer == mrOk && !CheckDrive())) {
-        if (Unattended) throw EZipBuilder(11025, true);
+        if (Unattended) throw EZipBuilder(kMsgUnattendedDisk, true);
         std::string text;
         const std::string drive = driveRoot_.substr(0, 1);
         if (diskNr_ < 0) {
-            text = ZipLoadStr(11033);
+            text = ZipLoadStr(kMsgInsertLastDisk);
             context = 0x11271A;
         } else {
-            text = ZipFmtLoadStr(11034, {diskNr_ + 1, lastDiskNr_ + 1}) +
-                   ZipFmtLoadStr(11035, {drive});
+            text = ZipFmtLoadStr(kMsgInsertDisk, {diskNr_ + 1, lastDiskNr_ + 1}) +
+                   ZipFmtLoadStr(kMsgInDrive, {drive});
         }
         if (Events.OnGetNextDisk) {
             bool cancel = false;
@@ -702,13 +690,13 @@ void TZBWorker::GetNewDisk(int32_t n) {
         fileHandle_ = platform::kInvalidFileHandle;
         PromptForDisk(false);
         if (!CheckPartPresent()) continue;
-        if (Verbose) ReportToUser(zacMessage, 0, 0, ZipFmtLoadStr(11602, {openedFileName_}));
+        if (Verbose) ReportToUser(zacMessage, 0, 0, ZipFmtLoadStr(kMsgOpeningPart, {openedFileName_}));
         fileHandle_ = platform::FileOpen(openedFileName_, platform::FileAccess::kRead,
                                          platform::FileShare::kDenyWrite,
                                          platform::FileDisposition::kOpenExisting);
         if (fileHandle_ != platform::kInvalidFileHandle) return;
-        if (driveFixed_) throw EZipBuilder(11001, true);
-        ShowZipMessage(11001, "");
+        if (driveFixed_) throw EZipBuilder(kMsgNoInputFile, true);
+        ShowZipMessage(kMsgNoInputFile, "");
     }
 }
 

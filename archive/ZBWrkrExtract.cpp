@@ -20,14 +20,6 @@ namespace archive {
 
 namespace {
 
-constexpr int32_t kMsgNoZipFile = 10102;          // "Error - no zip file specified!"
-constexpr int32_t kMsgNoFiles = 10301;            // "Error - no files to zip!"
-constexpr int32_t kMsgStreamIsOutput = 10306;     // "Input stream may not be set to the ..."
-constexpr int32_t kMsgUnattendedExtract = 10502;  // "Warning - Unattended Extract: ..."
-constexpr int32_t kMsgBaseDirMissing = 10504;     // "Extract directory '%s' must exist"
-constexpr int32_t kMsgCannotOpen = 11002;         // "Zip file could not be opened"
-constexpr int32_t kMsgCannotWrite = 11051;        // "Cannot write to %s"
-constexpr int32_t kMsgNoFilesFound = 11454;       // "no files found"
 // The system's number for a name that is too long.
 constexpr uint32_t kErrorFilenameTooLong = 206;
 // The wildcard that stands for every entry.
@@ -332,7 +324,7 @@ std::string TZBWorker::JoinParts() {
                 bool first = d == 0;
                 for (;;) {
                     int64_t n = platform::FileRead(fileHandle_, buffer.data(), buffer.size());
-                    if (n < 0) throw EZipBuilder(10201, true);
+                    if (n < 0) throw EZipBuilder(kMsgCentralSeek, true);
                     if (n == 0) break;
                     const unsigned char* from = buffer.data();
                     if (first && n >= 4 && Get32(from) == 0x08074B50) {
@@ -350,15 +342,15 @@ std::string TZBWorker::JoinParts() {
 
             auto at = [&](int64_t pos, unsigned char* record, size_t count, bool write) {
                 if (pos < 0 || platform::FileSeek(out, pos, platform::SeekOrigin::kFromStart) < 0)
-                    throw EZipBuilder(10201, true);
+                    throw EZipBuilder(kMsgCentralSeek, true);
                 const int64_t n = write ? platform::FileWrite(out, record, count)
                                         : platform::FileRead(out, record, count);
-                if (n != static_cast<int64_t>(count)) throw EZipBuilder(11015, true);
+                if (n != static_cast<int64_t>(count)) throw EZipBuilder(kMsgBadCentralSig, true);
             };
             auto offsetIn = [&](uint32_t disk, uint32_t offset) {
-                if (disk > last) throw EZipBuilder(11015, true);
+                if (disk > last) throw EZipBuilder(kMsgBadCentralSig, true);
                 const int64_t pos = start[disk] + offset;
-                if (pos < 0 || pos >= written) throw EZipBuilder(11015, true);
+                if (pos < 0 || pos >= written) throw EZipBuilder(kMsgBadCentralSig, true);
                 return static_cast<uint32_t>(pos);
             };
             // Every central header's local offset now counts from the start of this file.
@@ -367,7 +359,7 @@ std::string TZBWorker::JoinParts() {
             for (uint32_t i = 0; i < eoc.TotalEntries; ++i) {
                 unsigned char header[46];
                 at(pos, header, sizeof header, false);
-                if (Get32(header) != 0x02014B50) throw EZipBuilder(11015, true);
+                if (Get32(header) != 0x02014B50) throw EZipBuilder(kMsgBadCentralSig, true);
                 Put32(header + 42, offsetIn(Get16(header + 34), Get32(header + 42)));
                 Put16(header + 34, 0);
                 at(pos, header, sizeof header, true);
@@ -376,7 +368,7 @@ std::string TZBWorker::JoinParts() {
             unsigned char end[22];
             const int64_t endAt = start[last] + endInLast;
             at(endAt, end, sizeof end, false);
-            if (Get32(end) != 0x06054B50) throw EZipBuilder(11011, true);
+            if (Get32(end) != 0x06054B50) throw EZipBuilder(kMsgBadEnd, true);
             Put16(end + 4, 0);
             Put16(end + 6, 0);
             Put16(end + 8, eoc.TotalEntries);

@@ -28,6 +28,47 @@ constexpr int32_t kMsgButtonBase = 10220;    // + button ordinal
 constexpr int32_t kMsgProgressBase = 11400;  // + stage number, 0 to kLastProgressStage
 constexpr int32_t kLastProgressStage = 99;
 
+// Rows the component reports by number (their English texts in messages.txt).
+constexpr int32_t kMsgNoZipFile = 10102;          // "Error - no zip file specified!"
+constexpr int32_t kMsgPasswordMismatch = 10104;   // "Error - passwords do NOT match..."
+constexpr int32_t kMsgDllAborting = 10118;        // "DLL Error - Aborting"
+constexpr int32_t kMsgDllCancelled = 10120;       // "DLL Error - User Cancelled"
+constexpr int32_t kMsgDllMemory = 10121;          // "DLL Error - Not enough memory"
+constexpr int32_t kMsgDllStructure = 10122;       // "DLL Error - Invalid structure"
+constexpr int32_t kMsgDllHandler = 10123;         // "DLL Error - Exception in handler "
+constexpr int32_t kMsgDllCritical = 10124;        // "critical DLL Error %d"
+constexpr int32_t kMsgNoAddPassword = 10150;      // "Error - no add password given"
+constexpr int32_t kMsgNoExtractPassword = 10151;  // "Error - no extract password given"
+constexpr int32_t kMsgPasswordTitle = 10154;      // "Password"
+constexpr int32_t kMsgEnterPassword = 10155;      // "Enter Password "
+constexpr int32_t kMsgConfirmPassword = 10156;    // "Confirm Password "
+constexpr int32_t kMsgCentralSeek = 10201;        // "Seek error reading Zip archive!"
+constexpr int32_t kMsgReadFailed = 10202;         // "Unknown error in List() function\n"
+constexpr int32_t kMsgCentralMoved = 10203;       // "Warning - Error in zip structure!"
+constexpr int32_t kMsgBytesAfterComment = 10204;  // "Warning - Garbage at the end of ..."
+constexpr int32_t kMsgNoFiles = 10301;            // "Error - no files to zip!"
+constexpr int32_t kMsgStreamIsOutput = 10306;     // "Input stream may not be set to the ..."
+constexpr int32_t kMsgUnattendedExtract = 10502;  // "Warning - Unattended Extract: ..."
+constexpr int32_t kMsgBaseDirMissing = 10504;     // "Extract directory '%s' must exist"
+constexpr int32_t kMsgNoInputFile = 11001;        // "Input file does not exist"
+constexpr int32_t kMsgCannotOpen = 11002;         // "Zip file could not be opened"
+constexpr int32_t kMsgInvalidDrive = 11003;       // "Not a valid drive: %s"
+constexpr int32_t kMsgDriveUndefined = 11004;     // "Drive %s is NOT defined"
+constexpr int32_t kMsgBadEnd = 11011;             // "Error while reading the End Of Central ..."
+constexpr int32_t kMsgHeaderShort = 11013;        // "Error while reading a central header"
+constexpr int32_t kMsgBadCentralSig = 11015;      // "A central header signature is wrong"
+constexpr int32_t kMsgBadName = 11017;            // "Error while reading a central file name"
+constexpr int32_t kMsgCommentShort = 11022;       // "Error while reading a file comment"
+constexpr int32_t kMsgUnattendedDisk = 11025;     // "Unattended disk spanning not implemented"
+constexpr int32_t kMsgInsertLastDisk = 11033;     // "Please insert last disk"
+constexpr int32_t kMsgInsertDisk = 11034;         // "Please insert disk volume %.1d of %.1d"
+constexpr int32_t kMsgInDrive = 11035;            // "\nin drive: %s"
+constexpr int32_t kMsgNotZip = 11036;             // "This archive is not a valid Zip archive"
+constexpr int32_t kMsgCannotWrite = 11051;        // "Cannot write to %s"
+constexpr int32_t kMsgLoadingDirectory = 11409;   // "*Loading Directory"
+constexpr int32_t kMsgNoFilesFound = 11454;       // "no files found"
+constexpr int32_t kMsgOpeningPart = 11602;        // "Trace : GetNewDisk Opening: %s"
+
 // The built-in language, and the name the component reports while it is in use.
 constexpr uint16_t kBuiltInLanguageId = 1033;
 inline const char* const kBuiltInLanguageName = "US: default";

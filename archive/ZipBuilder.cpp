@@ -196,7 +196,7 @@ void TCustomZipBuilder::TakeOverTempDir() {
         const std::string root = platform::PathDrive(TempDir) + "\\";
         const unsigned type = platform::DriveType(root);
         if (type != platform::kDriveFixed && type != platform::kDriveRamDisk)
-            throw EZipBuilder(11051, root);  // "Cannot write to %s"
+            throw EZipBuilder(kMsgCannotWrite, root);
     }
     worker_->TempDir = TempDir;
 }

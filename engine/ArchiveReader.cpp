@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/ZipRecords.h"
 #include "platform/FileHandle.h"
 
 namespace engine {
@@ -44,27 +45,7 @@ private:
     uint64_t size_;
 };
 
-uint16_t Get16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t Get32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-uint64_t Get64(const uint8_t* p) {
-    return Get32(p) | (static_cast<uint64_t>(Get32(p + 4)) << 32);
-}
-
-constexpr uint32_t kLocalSig = 0x04034B50;
-constexpr uint32_t kCentralSig = 0x02014B50;
-constexpr uint32_t kEndSig = 0x06054B50;
-constexpr uint32_t kZip64EndSig = 0x06064B50;
-constexpr uint32_t kZip64LocatorSig = 0x07064B50;
-constexpr size_t kEndSize = 22;
-constexpr size_t kCentralSize = 46;
-constexpr size_t kLocalSize = 30;
-constexpr size_t kZip64EndSize = 56;
-constexpr size_t kZip64LocatorSize = 20;
+using namespace zip;
 
 // The values the end record (or its zip64 form) gives.
 struct EndValues {
@@ -74,120 +55,91 @@ struct EndValues {
     uint64_t recordPosition = 0;  // where the directory should end: the first end record
 };
 
-// Finds the last end record whose comment fits in the file, searching the last 64 KiB and the
-// record's own size.
-bool FindEnd(Source& source, EndValues& end, std::string& why) {
+// Finds the end record by the archive's one rule in the last 64 KiB, and its zip64 form when
+// the record points to one.
+bool FindEnd(Source& source, EndValues& out, std::string& why) {
     const uint64_t size = source.Size();
     if (size < kEndSize) {
         why = "too short for a zip archive";
         return false;
     }
-    const uint64_t span = std::min<uint64_t>(size, kEndSize + 0xFFFF);
+    const uint64_t span = std::min<uint64_t>(size, kEndSearch);
     std::vector<uint8_t> tail(static_cast<size_t>(span));
     if (!source.ReadAt(size - span, tail.data(), tail.size())) {
         why = "read error";
         return false;
     }
-    for (size_t i = tail.size() - kEndSize + 1; i-- > 0;) {
-        const uint8_t* p = tail.data() + i;
-        if (Get32(p) != kEndSig) continue;
-        // Bytes after the comment are tolerated (some tools pad), a comment past the end is not.
-        if (i + kEndSize + Get16(p + 20) > tail.size()) continue;
-        end.recordPosition = size - span + i;
-        end.entries = Get16(p + 10);
-        end.centralSize = Get32(p + 12);
-        end.centralOffset = Get32(p + 16);
-        const bool masked = end.entries == 0xFFFF || end.centralSize == 0xFFFFFFFF ||
-                            end.centralOffset == 0xFFFFFFFF;
-        if (!masked || end.recordPosition < kZip64LocatorSize) return true;
-        uint8_t locator[kZip64LocatorSize];
-        const uint64_t at = end.recordPosition - kZip64LocatorSize;
-        if (!source.ReadAt(at, locator, sizeof locator) || Get32(locator) != kZip64LocatorSig)
-            return true;  // plain values that happen to be all ones
-        // The zip64 end record sits right before the locator; its declared offset is used only
-        // when a stub has not shifted it.
-        uint8_t record[kZip64EndSize];
-        uint64_t recordAt = Get64(locator + 8);
-        if (!source.ReadAt(recordAt, record, sizeof record) || Get32(record) != kZip64EndSig) {
-            if (at < kZip64EndSize) break;
-            recordAt = at - kZip64EndSize;
-            if (!source.ReadAt(recordAt, record, sizeof record) || Get32(record) != kZip64EndSig)
-                break;
-        }
-        end.entries = Get64(record + 32);
-        end.centralSize = Get64(record + 40);
-        end.centralOffset = Get64(record + 48);
-        end.recordPosition = recordAt;
-        return true;
+    const size_t i = zip::FindEnd(tail.data(), tail.size());
+    EndRecord end;
+    if (i == kNoEnd || !ParseEnd(tail.data() + i, tail.size() - i, end)) {
+        why = "no end of central directory record";
+        return false;
     }
-    why = "no end of central directory record";
-    return false;
-}
-
-// Applies a zip64 extra field (id 1) to the values the header marked as too large for it.
-void ApplyZip64(const uint8_t* extra, size_t length, CentralEntry& e, bool wantUsize,
-                bool wantCsize, bool wantOffset) {
-    size_t i = 0;
-    while (i + 4 <= length) {
-        const uint16_t id = Get16(extra + i);
-        const uint16_t size = Get16(extra + i + 2);
-        if (i + 4 + size > length) break;
-        if (id == 1) {
-            const uint8_t* p = extra + i + 4;
-            size_t left = size;
-            auto take = [&](uint64_t& value) {
-                if (left < 8) return false;
-                value = Get64(p);
-                p += 8;
-                left -= 8;
-                return true;
-            };
-            if (wantUsize && !take(e.uncompressedSize)) return;
-            if (wantCsize && !take(e.compressedSize)) return;
-            if (wantOffset) take(e.localOffset);
-            return;
+    out.recordPosition = size - span + i;
+    out.entries = end.totalEntries;
+    out.centralSize = end.centralSize;
+    out.centralOffset = end.centralOffset;
+    if (!end.Masked() || out.recordPosition < kZip64LocatorSize) return true;
+    uint8_t locatorBytes[kZip64LocatorSize];
+    Zip64Locator locator;
+    const uint64_t at = out.recordPosition - kZip64LocatorSize;
+    if (!source.ReadAt(at, locatorBytes, sizeof locatorBytes) ||
+        !ParseZip64Locator(locatorBytes, sizeof locatorBytes, locator))
+        return true;  // plain values that happen to be all ones
+    // The zip64 end record sits right before the locator; its declared offset is used only
+    // when a stub has not shifted it.
+    uint8_t record[kZip64EndSize];
+    Zip64End end64;
+    uint64_t recordAt = locator.endOffset;
+    if (!source.ReadAt(recordAt, record, sizeof record) ||
+        !ParseZip64End(record, sizeof record, end64)) {
+        recordAt = at - kZip64EndSize;
+        if (at < kZip64EndSize || !source.ReadAt(recordAt, record, sizeof record) ||
+            !ParseZip64End(record, sizeof record, end64)) {
+            why = "no end of central directory record";
+            return false;
         }
-        i += 4 + size;
     }
+    out.entries = end64.totalEntries;
+    out.centralSize = end64.centralSize;
+    out.centralOffset = end64.centralOffset;
+    out.recordPosition = recordAt;
+    return true;
 }
 
 // Parses `count` central records from the buffer: true; false when they do not fit.
-bool ParseCentral(const std::vector<uint8_t>& buffer, uint64_t count,
-                  std::vector<CentralEntry>& entries, std::string& why) {
+bool ParseCentralRecords(const std::vector<uint8_t>& buffer, uint64_t count,
+                         std::vector<CentralEntry>& entries, std::string& why) {
     size_t at = 0;
     for (uint64_t n = 0; n < count; ++n) {
-        if (at + kCentralSize > buffer.size() || Get32(buffer.data() + at) != kCentralSig) {
+        CentralHeader h;
+        if (!ParseCentral(buffer.data() + at, buffer.size() - at, h) ||
+            h.RecordSize() > buffer.size() - at) {
             why = "central directory damaged at record " + std::to_string(n + 1);
             return false;
         }
         const uint8_t* p = buffer.data() + at;
-        const size_t nameLength = Get16(p + 28), extraLength = Get16(p + 30),
-                     commentLength = Get16(p + 32);
-        if (at + kCentralSize + nameLength + extraLength + commentLength > buffer.size()) {
-            why = "central directory damaged at record " + std::to_string(n + 1);
-            return false;
-        }
         CentralEntry e;
-        e.versionMadeBy = Get16(p + 4);
-        e.flags = Get16(p + 8);
-        e.method = Get16(p + 10);
-        e.time = Get16(p + 12);
-        e.date = Get16(p + 14);
-        e.crc = Get32(p + 16);
-        e.compressedSize = Get32(p + 20);
-        e.uncompressedSize = Get32(p + 24);
-        e.externalAttrs = Get32(p + 38);
-        e.localOffset = Get32(p + 42);
-        e.rawName.assign(reinterpret_cast<const char*>(p + kCentralSize), nameLength);
+        e.versionMadeBy = h.versionMadeBy;
+        e.flags = h.flags;
+        e.method = h.method;
+        e.time = h.time;
+        e.date = h.date;
+        e.crc = h.crc;
+        e.compressedSize = h.compressedSize;
+        e.uncompressedSize = h.uncompressedSize;
+        e.externalAttrs = h.externalAttrs;
+        e.localOffset = h.localOffset;
+        e.rawName.assign(reinterpret_cast<const char*>(p + kCentralSize), h.nameLength);
         const bool wantUsize = e.uncompressedSize == 0xFFFFFFFF;
         const bool wantCsize = e.compressedSize == 0xFFFFFFFF;
         const bool wantOffset = e.localOffset == 0xFFFFFFFF;
         // All ones without a zip64 field: the plain values stand.
         if (wantUsize || wantCsize || wantOffset)
-            ApplyZip64(p + kCentralSize + nameLength, extraLength, e, wantUsize, wantCsize,
-                       wantOffset);
+            ApplyZip64Extra(p + kCentralSize + h.nameLength, h.extraLength, wantUsize, wantCsize,
+                            wantOffset, e.uncompressedSize, e.compressedSize, e.localOffset);
         entries.push_back(std::move(e));
-        at += kCentralSize + nameLength + extraLength + commentLength;
+        at += h.RecordSize();
     }
     return true;
 }
@@ -232,7 +184,7 @@ bool ReadDirectory(Source& source, Directory& out, std::string& why) {
     const uint64_t declared = end.centralOffset;
     auto directoryAt = [&](uint64_t at) {
         uint8_t sig[4];
-        return end.entries == 0 || (source.ReadAt(at, sig, 4) && Get32(sig) == kCentralSig);
+        return end.entries == 0 || (source.ReadAt(at, sig, 4) && zip::Get32(sig) == kCentralSig);
     };
     uint64_t start;
     if (real >= declared && directoryAt(real)) {
@@ -249,7 +201,7 @@ bool ReadDirectory(Source& source, Directory& out, std::string& why) {
         why = "read error in the central directory";
         return false;
     }
-    if (!ParseCentral(buffer, end.entries, out.entries, why)) return false;
+    if (!ParseCentralRecords(buffer, end.entries, out.entries, why)) return false;
     for (CentralEntry& e : out.entries) e.localOffset += shift;
     out.centralStart = start;
     return true;
@@ -257,16 +209,17 @@ bool ReadDirectory(Source& source, Directory& out, std::string& why) {
 
 bool ReadLocalHeader(Source& source, const CentralEntry& entry, uint64_t& dataStart,
                      std::string& why) {
-    uint8_t header[kLocalSize];
-    if (!source.ReadAt(entry.localOffset, header, sizeof header)) {
+    uint8_t bytes[zip::kLocalSize];
+    if (!source.ReadAt(entry.localOffset, bytes, sizeof bytes)) {
         why = "local header lies outside the archive";
         return false;
     }
-    if (Get32(header) != kLocalSig) {
+    zip::LocalHeader header;
+    if (!zip::ParseLocal(bytes, sizeof bytes, header)) {
         why = "no local header at the entry's offset";
         return false;
     }
-    dataStart = entry.localOffset + kLocalSize + Get16(header + 26) + Get16(header + 28);
+    dataStart = entry.localOffset + header.RecordSize();
     if (dataStart > source.Size()) {
         why = "local header runs past the end of the archive";
         return false;

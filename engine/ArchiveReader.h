@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/ZipRecords.h"
+
 namespace engine {
 
 // Where the archive's bytes come from.
@@ -36,7 +38,8 @@ enum : uint16_t {
     kFlagUtf8 = 0x0800,
 };
 
-enum : uint16_t { kMethodStored = 0, kMethodDeflated = 8 };
+using zip::kMethodDeflated;
+using zip::kMethodStored;
 
 // One central-directory record, with zip64 values already applied and the local offset moved
 // by any bytes in front of the archive (a program stub).
