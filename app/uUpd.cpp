@@ -41,7 +41,7 @@ const char* const kCloseTheProgram =
     "Đóng ứng dụng Solvenza Accounting trước khi thực hiện nâng cấp.";
 // The engine's error for a file it wrote completely but could not put in the place of the file
 // there, which a running program holds.
-constexpr int32_t kEngineReplaceFailed = 17;
+constexpr int32_t kEngineReplaceFailed = DZ_ERROR_REPLACE;
 // How long a stopped program may take to end before its file is replaced anyway.
 constexpr auto kStopWait = std::chrono::seconds(5);
 

@@ -82,7 +82,7 @@ void TZBWorker::Clear() {
     if (IsLoaded()) AbortEngine();
     FreeDirectory();
     pendingOps_ = 0;
-    realFileSize_ = zipSOC_ = sfxOffset_ = 0;
+    realFileSize_ = zipSOC_ = sfxOffset_ = statedCentralOffset_ = 0;
     dirOnlyCount_ = successCnt_ = 0;
     zipComment_.clear();
     zipFileName_.clear();
@@ -192,7 +192,7 @@ std::string TZBWorker::ConvertName(const std::string& text, bool toOem) const {
 
 int32_t TZBWorker::List() {
     FreeDirectory();
-    realFileSize_ = zipSOC_ = sfxOffset_ = 0;
+    realFileSize_ = zipSOC_ = sfxOffset_ = statedCentralOffset_ = 0;
     zipComment_.clear();
     isSpanned_ = false;
     dirOnlyCount_ = 0;
@@ -255,7 +255,9 @@ int32_t TZBWorker::List() {
 
             const std::string stage = ZipLoadStr(kMsgLoadingDirectory);
             ReportToUser(zacXItem, kStageLoadingDirectory, eoc.TotalEntries, stage);
-            zipContents_.reserve(eoc.TotalEntries);
+            // Each header takes 46 bytes of the file: a count beyond that is only a claim.
+            zipContents_.reserve(
+                std::min<size_t>(eoc.TotalEntries, realFileSize_ / zip::kCentralSize));
             unsigned char header[zip::kCentralSize];
             char name[260];
             for (uint32_t i = 0; i < eoc.TotalEntries; ++i) {
@@ -351,6 +353,7 @@ int32_t TZBWorker::List() {
         sfxOffset_ = 0;
     } else {
         sfxOffset_ += centralStart - eoc.CentralOffset;
+        statedCentralOffset_ = eoc.CentralOffset;
         HostSystem = archiveHost;
         SpecVersion = archiveSpec;
         zipComment_ = ConvertName(rawZipComment_, false);

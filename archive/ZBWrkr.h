@@ -304,6 +304,9 @@ protected:
     std::string zipComment_;
     uint32_t zipEOC_ = 0;
     uint32_t zipSOC_ = 0;
+    // The central directory's offset as its end record states it; ZipSOC less this is what
+    // bytes in front of the archive move every stated offset by.
+    uint32_t statedCentralOffset_ = 0;
     uint32_t sfxOffset_ = 0;
     uint32_t realFileSize_ = 0;
     bool isSpanned_ = false;

@@ -5,10 +5,12 @@
 #include <memory>
 #include <new>
 
+#include "archive/ScopeExit.h"
 #include "archive/ZBWrkr.h"
 #include "archive/Zbmsgstr.h"
 #include "archive/Ziputils.h"
 #include "engine/EntryNames.h"
+#include "engine/ZipRecords.h"
 #include "platform/Drives.h"
 #include "platform/FileHandle.h"
 #include "platform/Files.h"
@@ -20,6 +22,8 @@ namespace archive {
 
 namespace {
 
+namespace zip = engine::zip;
+
 // The system's number for a name that is too long.
 constexpr uint32_t kErrorFilenameTooLong = 206;
 // The wildcard that stands for every entry.
@@ -29,31 +33,29 @@ bool Has(ExtrOpts options, ExtrOptsEnum o) {
     return (options & ExtrOpt(o)) != 0;
 }
 
-uint16_t Get16(const unsigned char* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t Get32(const unsigned char* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-void Put16(unsigned char* p, uint32_t v) {
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-}
-void Put32(unsigned char* p, uint32_t v) {
-    Put16(p, v);
-    Put16(p + 2, v >> 16);
+// What the entry can really produce, at most the size its header declares: its stored bytes
+// are no more than lie between its data and the central directory (the directory's own count
+// is only a claim), and a deflated entry yields at most the format's largest ratio of them.
+// `limit` is where the entry's bytes must end, `shift` what moves the stated local offsets
+// (bytes in front of the archive); a multi-part set, read from the joined file, gives 0 for
+// `shift` and that file's size for `limit`.
+uint32_t FirstBlockSize(const ZipDirEntry& e, uint64_t limit, int64_t shift) {
+    const int64_t local = static_cast<int64_t>(e.LocalOffset) + shift;
+    const uint64_t dataFrom = static_cast<uint64_t>(std::max<int64_t>(local, 0)) + zip::kLocalSize;
+    const uint64_t available = limit > dataFrom ? limit - dataFrom : 0;
+    return static_cast<uint32_t>(
+        zip::ContentBound(e.Method, e.PackedSize, e.UnpackedSize, available));
 }
 
-// Deflate's largest expansion: one 258-byte match from every two bits or so of stored data.
-constexpr uint64_t kDeflateMaxRatio = 1032;
-
-// What the entry can really produce, at most the size its header declares: a stored entry its
-// stored bytes, a deflated one the format's maximum ratio of them.
-uint32_t FirstBlockSize(const ZipDirEntry& e) {
-    const uint64_t packed = e.PackedSize;
-    const uint64_t bound = e.Method == 8 ? packed * kDeflateMaxRatio : packed;
-    return static_cast<uint32_t>(std::min<uint64_t>(e.UnpackedSize, bound));
+// The size of the file joined from a set's parts, 0 when it cannot be read.
+uint64_t JoinedSize(const std::string& joined) {
+    const platform::FileHandle h =
+        platform::FileOpen(joined, platform::FileAccess::kRead, platform::FileShare::kDenyNone,
+                           platform::FileDisposition::kOpenExisting);
+    if (h == platform::kInvalidFileHandle) return 0;
+    const int64_t size = platform::FileSize(h);
+    platform::FileClose(h);
+    return size < 0 ? 0 : static_cast<uint64_t>(size);
 }
 
 }  // namespace
@@ -138,14 +140,19 @@ void TZBWorker::DoExtract(ExtractMode mode, TZipStream* source) {
     std::string joined;
     std::unique_ptr<EngineCommand> command;
     bool endStepDue = false;
-    try {
+    // The one exit path: however the operation ends, the caller's list is used up, a joined
+    // file goes and the operation is over; the end step below runs first when it is due.
+    const ScopeExit release([&] {
+        FSpecArgs.clear();
+        if (!joined.empty()) platform::RemoveFile(joined);
+        extracting_ = false;
+    });
+    const auto run = [&] {
         std::string base, archive;
         if (mode != ExtractStreamToMemory) {
             if (zipFileName_.empty()) throw EZipBuilder(kMsgNoZipFile, true);
             if (zipContents_.empty()) List();
             if (zipContents_.empty()) {
-                extracting_ = false;
-                FSpecArgs.clear();
                 if (ErrCode == 0) throw EZipBuilder(kMsgCannotOpen, true);
                 return;  // the listing reported why
             }
@@ -169,13 +176,9 @@ void TZBWorker::DoExtract(ExtractMode mode, TZipStream* source) {
             archive = zipFileName_;
             if (lastDiskNr_ > 0) {
                 joined = JoinParts();
-                if (joined.empty()) extracting_ = false;
+                if (joined.empty()) return;  // the join reported why
                 archive = joined;
             }
-        }
-        if (!extracting_) {
-            FSpecArgs.clear();
-            return;
         }
 
         // From here on the end step always runs.
@@ -209,7 +212,11 @@ void TZBWorker::DoExtract(ExtractMode mode, TZipStream* source) {
                 // The directory's size is only a claim: the first block is no larger than what
                 // the entry's stored bytes can produce, and the engine asks for more (action 13)
                 // as the content really arrives.
-                const uint32_t first = FirstBlockSize(*entry);
+                const uint32_t first =
+                    joined.empty()
+                        ? FirstBlockSize(*entry, std::min(zipSOC_, realFileSize_),
+                                         int64_t{zipSOC_} - int64_t{statedCentralOffset_})
+                        : FirstBlockSize(*entry, JoinedSize(joined), 0);
                 zipStream_.SetSize(first);
                 c.ToMemory = 1;
                 c.OutputBlock = zipStream_.Memory();
@@ -240,30 +247,37 @@ void TZBWorker::DoExtract(ExtractMode mode, TZipStream* source) {
         // would pass for a success with nothing in ZipStream.
         if (mode == ExtractToMemory && c.ToMemory == 1 && successCnt_ == 0 && ErrCode == 0)
             throw EZipBuilder(kMsgNoFilesFound, true);
+    };
 
-        endStepDue = false;
-        EndExtract(mode, command.get(), joined);
+    std::exception_ptr failure;
+    try {
+        run();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (endStepDue) {
+        try {
+            EndExtract(mode, command.get(), joined);
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
+    }
+    if (!failure) return;
+    // The operation is over before its failure is reported (a handler may start another).
+    FSpecArgs.clear();
+    extracting_ = false;
+    try {
+        std::rethrow_exception(failure);
     } catch (EZipBuilder& e) {
-        // The caller's list is used up also when the operation fails before the engine runs.
-        FSpecArgs.clear();
-        if (endStepDue) EndExtract(mode, command.get(), joined);
         if (!CallbackFailure.empty()) e.SetMessage(e.Message() + CallbackFailure);
-        ShowExceptionError(e);
         successCnt_ = 0;
-        extracting_ = false;
+        ShowExceptionError(e);
     } catch (const std::bad_alloc&) {
         // An entry too large for memory is reported like any other failure.
-        FSpecArgs.clear();
-        if (endStepDue) EndExtract(mode, command.get(), joined);
-        ShowExceptionError(EZipBuilder(kMsgOutOfMemory, true));
         successCnt_ = 0;
-        extracting_ = false;
-    } catch (...) {
-        FSpecArgs.clear();
-        if (endStepDue) EndExtract(mode, command.get(), joined);
-        extracting_ = false;
-        throw;
+        ShowExceptionError(EZipBuilder(kMsgOutOfMemory, true));
     }
+    // Anything else reaches the caller.
 }
 
 void TZBWorker::EndExtract(ExtractMode mode, EngineCommand* command, const std::string& joined) {
@@ -295,102 +309,106 @@ std::string TZBWorker::JoinParts() {
     std::string joined;
     platform::FileHandle out = platform::kInvalidFileHandle;
     bool ok = false;
+    // The one exit path: whatever ends the join (a report, an exception from an event handler,
+    // a failed allocation during the disk prompt), the files are closed, the reader's view is
+    // put back and a join that did not finish leaves no file behind.
+    const ScopeExit release([&] {
+        CloseArchive();
+        CloseFileHandle(out);
+        zipComment_ = comment;
+        zipEOC_ = eocAt;
+        realFileSize_ = realSize;
+        archiveSize_ = size;
+        isSpanned_ = spanned;
+        if (!ok && !joined.empty()) platform::RemoveFile(joined);
+    });
     try {
         ZipEndOfCentral eoc;
-        if (LocateArchive(zipFileName_, eoc, false) == 0) {
-            const uint32_t endInLast = zipEOC_;
-            const uint16_t last = eoc.ThisDiskNo;
-            lastDiskNr_ = last;
-            const std::string folder =
-                TempDir.empty() ? platform::TempFolder() : DelimitPath(TempDir, true);
-            platform::ClearSystemError();
-            joined = folder.empty() ? "" : platform::CreateTempFileName(folder, "zip");
-            if (joined.empty())
-                throw EZipBuilder(kMsgCannotWrite, folder, platform::LastSystemError());
-            out = platform::FileOpen(joined, platform::FileAccess::kReadWrite,
-                                     platform::FileShare::kDenyReadWrite,
-                                     platform::FileDisposition::kCreateAlways);
-            if (out == platform::kInvalidFileHandle)
-                throw EZipBuilder(kMsgCannotWrite, joined, platform::LastSystemError());
+        if (LocateArchive(zipFileName_, eoc, false) != 0) return std::string();
+        const uint32_t endInLast = zipEOC_;
+        const uint16_t last = eoc.ThisDiskNo;
+        lastDiskNr_ = last;
+        const std::string folder =
+            TempDir.empty() ? platform::TempFolder() : DelimitPath(TempDir, true);
+        platform::ClearSystemError();
+        joined = folder.empty() ? "" : platform::CreateTempFileName(folder, "zip");
+        if (joined.empty())
+            throw EZipBuilder(kMsgCannotWrite, folder, platform::LastSystemError());
+        out = platform::FileOpen(joined, platform::FileAccess::kReadWrite,
+                                 platform::FileShare::kDenyReadWrite,
+                                 platform::FileDisposition::kCreateAlways);
+        if (out == platform::kInvalidFileHandle)
+            throw EZipBuilder(kMsgCannotWrite, joined, platform::LastSystemError());
 
-            // The parts one after the other; a part's offsets then count from its start here.
-            // The spanning mark in front of the first part is no part of a single archive.
-            std::vector<int64_t> start(last + 1u, 0);
-            std::vector<unsigned char> buffer(65536);
-            int64_t written = 0;
-            for (uint32_t d = 0; d <= last; ++d) {
-                GetNewDisk(static_cast<int32_t>(d));
-                start[d] = written;
-                bool first = d == 0;
-                for (;;) {
-                    int64_t n = platform::FileRead(fileHandle_, buffer.data(), buffer.size());
-                    if (n < 0) throw EZipBuilder(kMsgCentralSeek, true);
-                    if (n == 0) break;
-                    const unsigned char* from = buffer.data();
-                    if (first && n >= 4 && Get32(from) == 0x08074B50) {
-                        from += 4;
-                        n -= 4;
-                        start[d] -= 4;
-                    }
-                    first = false;
-                    if (platform::FileWrite(out, from, static_cast<size_t>(n)) != n)
-                        throw EZipBuilder(kMsgCannotWrite, joined, platform::LastSystemError());
-                    written += n;
+        // The parts one after the other; a part's offsets then count from its start here.
+        // The spanning mark in front of the first part is no part of a single archive.
+        std::vector<int64_t> start(last + 1u, 0);
+        std::vector<unsigned char> buffer(65536);
+        int64_t written = 0;
+        for (uint32_t d = 0; d <= last; ++d) {
+            GetNewDisk(static_cast<int32_t>(d));
+            start[d] = written;
+            bool first = d == 0;
+            for (;;) {
+                int64_t n = platform::FileRead(fileHandle_, buffer.data(), buffer.size());
+                if (n < 0) throw EZipBuilder(kMsgCentralSeek, true);
+                if (n == 0) break;
+                const unsigned char* from = buffer.data();
+                if (first && n >= 4 && zip::Get32(from) == zip::kSpanMarkerSig) {
+                    from += 4;
+                    n -= 4;
+                    start[d] -= 4;
                 }
+                first = false;
+                if (platform::FileWrite(out, from, static_cast<size_t>(n)) != n)
+                    throw EZipBuilder(kMsgCannotWrite, joined, platform::LastSystemError());
+                written += n;
             }
-            CloseArchive();
-
-            auto at = [&](int64_t pos, unsigned char* record, size_t count, bool write) {
-                if (pos < 0 || platform::FileSeek(out, pos, platform::SeekOrigin::kFromStart) < 0)
-                    throw EZipBuilder(kMsgCentralSeek, true);
-                const int64_t n = write ? platform::FileWrite(out, record, count)
-                                        : platform::FileRead(out, record, count);
-                if (n != static_cast<int64_t>(count)) throw EZipBuilder(kMsgBadCentralSig, true);
-            };
-            auto offsetIn = [&](uint32_t disk, uint32_t offset) {
-                if (disk > last) throw EZipBuilder(kMsgBadCentralSig, true);
-                const int64_t pos = start[disk] + offset;
-                if (pos < 0 || pos >= written) throw EZipBuilder(kMsgBadCentralSig, true);
-                return static_cast<uint32_t>(pos);
-            };
-            // Every central header's local offset now counts from the start of this file.
-            const uint32_t central = offsetIn(eoc.CentralDiskNo, eoc.CentralOffset);
-            int64_t pos = central;
-            for (uint32_t i = 0; i < eoc.TotalEntries; ++i) {
-                unsigned char header[46];
-                at(pos, header, sizeof header, false);
-                if (Get32(header) != 0x02014B50) throw EZipBuilder(kMsgBadCentralSig, true);
-                Put32(header + 42, offsetIn(Get16(header + 34), Get32(header + 42)));
-                Put16(header + 34, 0);
-                at(pos, header, sizeof header, true);
-                pos += 46 + Get16(header + 28) + Get16(header + 30) + Get16(header + 32);
-            }
-            unsigned char end[22];
-            const int64_t endAt = start[last] + endInLast;
-            at(endAt, end, sizeof end, false);
-            if (Get32(end) != 0x06054B50) throw EZipBuilder(kMsgBadEnd, true);
-            Put16(end + 4, 0);
-            Put16(end + 6, 0);
-            Put16(end + 8, eoc.TotalEntries);
-            Put32(end + 16, central);
-            at(endAt, end, sizeof end, true);
-            ok = true;
         }
+        CloseArchive();
+
+        auto at = [&](int64_t pos, unsigned char* record, size_t count, bool write) {
+            if (pos < 0 || platform::FileSeek(out, pos, platform::SeekOrigin::kFromStart) < 0)
+                throw EZipBuilder(kMsgCentralSeek, true);
+            const int64_t n = write ? platform::FileWrite(out, record, count)
+                                    : platform::FileRead(out, record, count);
+            if (n != static_cast<int64_t>(count)) throw EZipBuilder(kMsgBadCentralSig, true);
+        };
+        auto offsetIn = [&](uint32_t disk, uint32_t offset) {
+            if (disk > last) throw EZipBuilder(kMsgBadCentralSig, true);
+            const int64_t pos = start[disk] + offset;
+            if (pos < 0 || pos >= written) throw EZipBuilder(kMsgBadCentralSig, true);
+            return static_cast<uint32_t>(pos);
+        };
+        // Every central header's local offset now counts from the start of this file.
+        const uint32_t central = offsetIn(eoc.CentralDiskNo, eoc.CentralOffset);
+        int64_t pos = central;
+        for (uint32_t i = 0; i < eoc.TotalEntries; ++i) {
+            unsigned char header[zip::kCentralSize];
+            at(pos, header, sizeof header, false);
+            zip::CentralHeader h;
+            if (!zip::ParseCentral(header, sizeof header, h))
+                throw EZipBuilder(kMsgBadCentralSig, true);
+            zip::Put32(header + zip::central::kLocalOffset, offsetIn(h.startDisk, h.localOffset));
+            zip::Put16(header + zip::central::kStartDisk, 0);
+            at(pos, header, sizeof header, true);
+            pos += static_cast<int64_t>(h.RecordSize());
+        }
+        unsigned char end[zip::kEndSize];
+        const int64_t endAt = start[last] + endInLast;
+        at(endAt, end, sizeof end, false);
+        zip::EndRecord record;
+        if (!zip::ParseEnd(end, sizeof end, record)) throw EZipBuilder(kMsgBadEnd, true);
+        zip::Put16(end + zip::end::kThisDisk, 0);
+        zip::Put16(end + zip::end::kCentralDisk, 0);
+        zip::Put16(end + zip::end::kEntriesHere, eoc.TotalEntries);
+        zip::Put32(end + zip::end::kCentralOffset, central);
+        at(endAt, end, sizeof end, true);
+        ok = true;
     } catch (const EZipBuilder& e) {
         ShowExceptionError(e);
     }
-    CloseArchive();
-    CloseFileHandle(out);
-    zipComment_ = comment;
-    zipEOC_ = eocAt;
-    realFileSize_ = realSize;
-    archiveSize_ = size;
-    isSpanned_ = spanned;
-    if (!ok && !joined.empty()) {
-        platform::RemoveFile(joined);
-        joined.clear();
-    }
-    return joined;
+    return ok ? joined : std::string();
 }
 
 }  // namespace archive

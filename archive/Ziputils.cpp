@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "engine/ZipRecords.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
 
@@ -50,36 +51,7 @@ std::string WithoutDelimiters(const std::string& path) {
 // Windows knows no longer path; refusing longer ones keeps the walk up the folders short.
 constexpr size_t kLongestPath = 32767;
 
-// Zip records (PKWARE layout, little-endian).
-constexpr uint32_t kLocalSignature = 0x04034B50;
-constexpr uint32_t kCentralSignature = 0x02014B50;
-constexpr uint32_t kEndSignature = 0x06054B50;
-constexpr uint32_t kSpanSignature = 0x08074B50;
-constexpr size_t kEndSize = 22;
-constexpr size_t kCentralSize = 46;
-// An end record with the longest comment: the farthest from the end of the file one can start.
-constexpr size_t kLongestEndSearch = 65557;
-
-uint16_t Get16(const unsigned char* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t Get32(const unsigned char* p) {
-    return static_cast<uint32_t>(Get16(p)) | static_cast<uint32_t>(Get16(p + 2)) << 16;
-}
-
-// The end record's fields.
-uint16_t ThisDisk(const unsigned char* end) {
-    return Get16(end + 4);
-}
-uint16_t CentralDisk(const unsigned char* end) {
-    return Get16(end + 6);
-}
-uint32_t CentralOffset(const unsigned char* end) {
-    return Get32(end + 16);
-}
-uint16_t CommentLength(const unsigned char* end) {
-    return Get16(end + 20);
-}
+namespace zip = engine::zip;
 
 // Reads exactly `count` bytes at `offset` from the start of the file.
 bool ReadAt(platform::FileHandle h, uint32_t offset, unsigned char* buffer, size_t count) {
@@ -90,14 +62,16 @@ bool ReadAt(platform::FileHandle h, uint32_t offset, unsigned char* buffer, size
 // For an end record whose two disk numbers agree: whether a central header lies at the
 // directory offset it states, and whether that header's local-header offset holds a local
 // header (asked only when the header says it starts on this disk).
-int32_t CheckDirectory(platform::FileHandle h, const unsigned char* end) {
-    unsigned char header[kCentralSize];
-    if (!ReadAt(h, CentralOffset(end), header, kCentralSize) || Get32(header) != kCentralSignature)
+int32_t CheckDirectory(platform::FileHandle h, const zip::EndRecord& end) {
+    unsigned char bytes[zip::kCentralSize];
+    zip::CentralHeader header;
+    if (!ReadAt(h, end.centralOffset, bytes, sizeof bytes) ||
+        !zip::ParseCentral(bytes, sizeof bytes, header))
         return 0;
     int32_t found = kQzCentralAtOffset;
     unsigned char signature[4];
-    if (Get16(header + 34) == ThisDisk(end) && ReadAt(h, Get32(header + 42), signature, 4) &&
-        Get32(signature) == kLocalSignature)
+    if (header.startDisk == end.thisDisk && ReadAt(h, header.localOffset, signature, 4) &&
+        zip::Get32(signature) == zip::kLocalSig)
         found |= kQzLocalAtOffset;
     return found;
 }
@@ -112,42 +86,46 @@ int32_t Examine(platform::FileHandle h) {
     if (platform::FileRead(h, start, 4) != 4) return findings;
     if (start[0] == 'M' && start[1] == 'Z')
         findings |= kQzProgram;
-    else if (Get32(start) == kLocalSignature)
+    else if (zip::Get32(start) == zip::kLocalSig)
         findings |= kQzLocalAtStart;
-    else if (Get32(start) == kCentralSignature)
+    else if (zip::Get32(start) == zip::kCentralSig)
         findings |= kQzCentralAtStart;
-    else if (Get32(start) == kSpanSignature)
+    else if (zip::Get32(start) == zip::kSpanMarkerSig)
         findings |= kQzSpanMarkAtStart;
 
     // The usual case: an end record without a comment closes the file.
-    unsigned char end[kEndSize];
-    const int64_t endAt = platform::FileSeek(h, -int64_t{kEndSize}, platform::SeekOrigin::kFromEnd);
-    if (endAt < 0 || platform::FileRead(h, end, kEndSize) != int64_t{kEndSize}) return findings;
+    constexpr int64_t kEndSize = zip::kEndSize;
+    unsigned char bytes[zip::kEndSize];
+    const int64_t endAt = platform::FileSeek(h, -kEndSize, platform::SeekOrigin::kFromEnd);
+    if (endAt < 0 || platform::FileRead(h, bytes, sizeof bytes) != kEndSize) return findings;
     bool endRecordAtEnd = false;
-    if (Get32(end) == kEndSignature) {
+    zip::EndRecord end;
+    if (zip::ParseEnd(bytes, sizeof bytes, end)) {
         endRecordAtEnd = true;
         findings |= kQzEndRecord;
-        if (CommentLength(end) == 0) findings |= kQzCommentEndsFile;
-        if (ThisDisk(end) == CentralDisk(end)) return findings | CheckDirectory(h, end);
+        if (end.commentLength == 0) findings |= kQzCommentEndsFile;
+        if (end.thisDisk == end.centralDisk) return findings | CheckDirectory(h, end);
         // Part of a multi-part set: its directory offsets point into another part.
         findings &= kStartAndComment;
     }
 
     // Otherwise search backwards through the last block a comment can span. The position
     // n - 22 was the record just read, so the search starts one byte before it.
-    const int64_t size = endAt + int64_t{kEndSize};
-    const size_t n =
-        size < int64_t{kLongestEndSearch} ? static_cast<size_t>(size) : kLongestEndSearch;
+    const int64_t size = endAt + kEndSize;
+    const size_t n = size < static_cast<int64_t>(zip::kEndSearch) ? static_cast<size_t>(size)
+                                                                   : zip::kEndSearch;
     const int64_t blockAt = size - static_cast<int64_t>(n);
     std::vector<unsigned char> block(n);
     if (platform::FileSeek(h, blockAt, platform::SeekOrigin::kFromStart) == blockAt &&
         platform::FileRead(h, block.data(), n) == static_cast<int64_t>(n)) {
-        for (size_t p = n - kEndSize; p-- > 0;) {
-            const unsigned char* record = block.data() + p;
-            if (Get32(record) != kEndSignature) continue;
+        // A probe, not a reader: it notes every end signature on its way, which the reader's
+        // rule (engine/ZipRecords FindEnd) would pass over when its comment does not fit.
+        for (size_t p = n - zip::kEndSize; p-- > 0;) {
+            zip::EndRecord record;
+            if (!zip::ParseEnd(block.data() + p, n - p, record)) continue;
             findings |= kQzEndRecord;
-            if (p + kEndSize + CommentLength(record) == n) findings |= kQzCommentEndsFile;
-            if (ThisDisk(record) == CentralDisk(record)) {
+            if (p + zip::kEndSize + record.commentLength == n) findings |= kQzCommentEndsFile;
+            if (record.thisDisk == record.centralDisk) {
                 findings |= CheckDirectory(h, record);
                 break;
             }

@@ -122,6 +122,48 @@ enum {
     DZ_ERR_STRUCTURE = -5,
 };
 
+/* Errors the engine reports: the Number of DZ_ACT_MESSAGE (0 for a note) and of
+ * DZ_ACT_SKIPPED. */
+enum {
+    DZ_ERROR_NONE = 0,            /* a note, or an entry passed over by the options */
+    DZ_ERROR_OPEN_ARCHIVE = 1,    /* the archive file cannot be opened */
+    DZ_ERROR_NO_ARCHIVE = 2,      /* no zip archive, or its directory is damaged */
+    DZ_ERROR_LOCAL_HEADER = 3,    /* no valid local header at the entry's offset */
+    DZ_ERROR_OUTSIDE = 4,         /* the entry's data runs past the end of the archive's data */
+    DZ_ERROR_OVERLAP = 5,         /* the entry's data overlaps another entry's */
+    DZ_ERROR_METHOD = 6,          /* a compression method other than stored or deflated */
+    DZ_ERROR_ENCRYPTION = 7,      /* a kind of encryption other than the traditional one */
+    DZ_ERROR_PASSWORD = 8,        /* no password, or a wrong one */
+    DZ_ERROR_HANDLER = 9,         /* an event handler of the component failed */
+    DZ_ERROR_DATA = 10,           /* the compressed data is damaged or incomplete */
+    DZ_ERROR_CRC = 12,            /* the content's CRC differs from the declared one */
+    DZ_ERROR_UNSAFE_NAME = 13,    /* the name would place the file outside the base folder */
+    DZ_ERROR_CREATE_FOLDER = 14,  /* a folder cannot be created */
+    DZ_ERROR_CREATE_FILE = 15,    /* a file cannot be created (a folder has its name, ...) */
+    DZ_ERROR_WRITE = 16,          /* writing the file failed (the disk may be full) */
+    DZ_ERROR_REPLACE = 17,        /* the complete file cannot take the place of the one there,
+                                     which a running program may hold */
+    DZ_ERROR_MEMORY = 18,         /* the entry does not fit into memory */
+    DZ_ERROR_BASE_DIR = 19,       /* the base folder does not exist */
+    DZ_ERROR_READ = 20,           /* read error in the archive */
+    DZ_ERROR_SIZE = 21,           /* the content is longer or shorter than declared */
+    DZ_ERROR_INVALID_NAME = 22,   /* a name no Windows file system takes (device names, ...) */
+};
+
+/* Why an entry was skipped: DZ_ACT_SKIPPED's Number2 is the reason + 1. */
+enum {
+    DZ_SKIP_EXISTS = 0,        /* the file exists and is not to be replaced */
+    DZ_SKIP_NO_FILE = 1,       /* freshen: no file to replace */
+    DZ_SKIP_NOT_NEWER = 2,     /* freshen or update: the file is not older */
+    DZ_SKIP_NO_PASSWORD = 3,   /* encrypted, and no password given */
+    DZ_SKIP_BAD_PASSWORD = 4,  /* encrypted, and every password given was wrong */
+    DZ_SKIP_UNSUPPORTED = 5,   /* method or encryption not supported */
+    DZ_SKIP_DAMAGED = 6,       /* header, data, size or CRC wrong */
+    DZ_SKIP_UNSAFE_NAME = 7,   /* a name outside the base folder, or one Windows refuses */
+    DZ_SKIP_WRITE_FAILED = 8,  /* a folder or file cannot be created, written or put in place */
+    DZ_SKIP_NO_MEMORY = 9,     /* the output block cannot be had */
+};
+
 /* The longest text of the reply area, and the area's size with its terminator. */
 enum { DZ_REPLY_AREA = 513 };
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive/ZipBuilder.h"
+#include "archive/Zbmsgstr.h"
 #include "platform/Drives.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
@@ -264,7 +265,7 @@ TEST_F(ExtractTest, OneEntryIntoMemoryFoundWithoutRegardToCase) {
     // nothing behind.
     engine.Script({Step(kFakeWriteOutput, 0, "", 0, "hello")}, 0);
     EXPECT_EQ(z->ExtractFileToStream("readme.txt"), nullptr);
-    EXPECT_EQ(z->GetErrCode(), 11454);
+    EXPECT_EQ(z->GetErrCode(), archive::kMsgNoFilesFound);
     EXPECT_EQ(z->ZipStream().Size(), 0);
 
     EXPECT_EQ(z->ExtractFileToStream(""), nullptr);

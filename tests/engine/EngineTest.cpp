@@ -167,7 +167,7 @@ TEST_F(EngineTest, MemoryOutputAsksForAnotherSizeAndNeverWritesPastIt) {
     refusedJob.outputSize = 10;
     refusedJob.slack = 16;
     EXPECT_EQ(refusedJob.Run(), 0);
-    EXPECT_TRUE(refused.HasError(18)) << refused.Errors();
+    EXPECT_TRUE(refused.HasError(DZ_ERROR_MEMORY)) << refused.Errors();
     EXPECT_EQ(refused.Count(DZ_ACT_SKIPPED), 1);
     Bytes fitted(10, '7');
     fitted.resize(26, 0xAA);
@@ -188,7 +188,7 @@ TEST_F(EngineTest, MemoryOutputAsksForAnotherSizeAndNeverWritesPastIt) {
     smallerJob.patterns = {"numbers.txt"};
     smallerJob.outputSize = 1;
     EXPECT_EQ(smallerJob.Run(), 0);
-    EXPECT_TRUE(smaller.HasError(18)) << smaller.Errors();
+    EXPECT_TRUE(smaller.HasError(DZ_ERROR_MEMORY)) << smaller.Errors();
     EXPECT_EQ(Bytes(small.begin() + 5003 / 2, small.end()), Bytes(16, 0xAA));
 
     // The archive itself from memory, as the stream-to-stream extraction sends it.
@@ -247,9 +247,9 @@ TEST_F(EngineTest, EncryptedEntriesTakeTheCommandPasswordOrAskForIt) {
     wrongJob.patterns = {"one.txt"};
     EXPECT_EQ(wrongJob.Run(), 0);
     EXPECT_EQ(wrong.Count(DZ_ACT_PASSWORD), 2);
-    EXPECT_TRUE(wrong.HasError(8));
+    EXPECT_TRUE(wrong.HasError(DZ_ERROR_PASSWORD));
     ASSERT_EQ(wrong.Count(DZ_ACT_SKIPPED), 1);
-    EXPECT_EQ(wrong.Of(DZ_ACT_SKIPPED)[0].number2, 4 + 1);
+    EXPECT_EQ(wrong.Of(DZ_ACT_SKIPPED)[0].number2, DZ_SKIP_BAD_PASSWORD + 1);
 
     // -2: no password for this entry (asked again for the next); -3: none for any further one.
     for (int32_t reply : {DZ_REPLY_NO, DZ_REPLY_NO_TO_ALL}) {
@@ -269,7 +269,7 @@ TEST_F(EngineTest, EncryptedEntriesTakeTheCommandPasswordOrAskForIt) {
     none.passwordRequests = 0;
     EXPECT_EQ(none.Run(), 1);
     EXPECT_EQ(unattended.Count(DZ_ACT_PASSWORD), 0);
-    EXPECT_EQ(unattended.Of(DZ_ACT_SKIPPED)[0].number2, 3 + 1);
+    EXPECT_EQ(unattended.Of(DZ_ACT_SKIPPED)[0].number2, DZ_SKIP_NO_PASSWORD + 1);
 }
 
 TEST_F(EngineTest, ExistingFilesFollowOverwriteAnswersFreshenAndUpdate) {
@@ -368,8 +368,8 @@ TEST_F(EngineTest, UnsupportedMethodsAreSkippedAndTheRestExtracted) {
     job.base = out_;
     job.password = "p";
     EXPECT_EQ(job.Run(), 1);
-    EXPECT_TRUE(recorder_.HasError(6)) << recorder_.Errors();
-    EXPECT_TRUE(recorder_.HasError(7)) << recorder_.Errors();
+    EXPECT_TRUE(recorder_.HasError(DZ_ERROR_METHOD)) << recorder_.Errors();
+    EXPECT_TRUE(recorder_.HasError(DZ_ERROR_ENCRYPTION)) << recorder_.Errors();
     EXPECT_EQ(ListTree(out_), std::vector<std::string>{"fine.txt"});
 }
 
@@ -401,7 +401,7 @@ TEST_F(EngineTest, CancelHandlerFailureAndAbortStopTheRun) {
         EXPECT_EQ(recorder.Count(DZ_ACT_ITEM), 1);
         EXPECT_EQ(recorder.Count(DZ_ACT_END_OF_BATCH), 0);
         EXPECT_EQ(ListTree(out_), std::vector<std::string>{});
-        EXPECT_EQ(recorder.HasError(9), c.result == DZ_CB_HANDLER_FAILED);
+        EXPECT_EQ(recorder.HasError(DZ_ERROR_HANDLER), c.result == DZ_CB_HANDLER_FAILED);
     }
     // An abort value of no running command changes nothing.
     Engine().abort(12345);
@@ -413,13 +413,13 @@ TEST_F(EngineTest, CancelHandlerFailureAndAbortStopTheRun) {
 TEST_F(EngineTest, MissingArchiveOrBaseFolderIsReportedNotCrashed) {
     Job missing(recorder_, dir_ + "\\nowhere.zip");
     EXPECT_EQ(missing.Run(), 0);
-    EXPECT_TRUE(recorder_.HasError(1)) << recorder_.Errors();
+    EXPECT_TRUE(recorder_.HasError(DZ_ERROR_OPEN_ARCHIVE)) << recorder_.Errors();
 
     Recorder noBase;
     Job job(noBase, Save(PlainArchive()));
     job.base = dir_ + "\\no such folder";
     EXPECT_EQ(job.Run(), 0);
-    EXPECT_TRUE(noBase.HasError(19)) << noBase.Errors();
+    EXPECT_TRUE(noBase.HasError(DZ_ERROR_BASE_DIR)) << noBase.Errors();
     EXPECT_FALSE(platform::FileExists(dir_ + "\\no such folder"));
 }
 

@@ -106,9 +106,9 @@ TEST_F(HostileArchiveTest, NamesThatLeaveTheDestinationAreSkippedInEveryForm) {
             fixtures::Entry entry = fixtures::DeflatedEntry("placeholder", "escaped");
             entry.name = name;
             EXPECT_EQ(ExtractAll(WithEntry(entry), recorder, dirNames), 1) << name;
-            EXPECT_TRUE(recorder.HasError(leaves ? 13 : 22)) << name << "\n" << recorder.Errors();
+            EXPECT_TRUE(recorder.HasError(leaves ? DZ_ERROR_UNSAFE_NAME : DZ_ERROR_INVALID_NAME)) << name << "\n" << recorder.Errors();
             ASSERT_EQ(recorder.Count(DZ_ACT_SKIPPED), 1) << name;
-            EXPECT_EQ(recorder.Of(DZ_ACT_SKIPPED)[0].number2, 7 + 1) << name;
+            EXPECT_EQ(recorder.Of(DZ_ACT_SKIPPED)[0].number2, DZ_SKIP_UNSAFE_NAME + 1) << name;
             ExpectOnlyInDestination({"safe.txt"});
             RemoveTree(out_ + "\\safe.txt");
         }
@@ -139,7 +139,7 @@ TEST_F(HostileArchiveTest, ContentBeyondTheDeclaredSizeIsABombAndStopsAtTheBound
     const fixtures::Archive archive = WithEntry(bomb);
     Recorder recorder;
     EXPECT_EQ(ExtractAll(archive, recorder), 1);
-    EXPECT_TRUE(recorder.HasError(21)) << recorder.Errors();
+    EXPECT_TRUE(recorder.HasError(DZ_ERROR_SIZE)) << recorder.Errors();
     ExpectOnlyInDestination({"safe.txt"});
 
     Recorder memory;
@@ -149,7 +149,7 @@ TEST_F(HostileArchiveTest, ContentBeyondTheDeclaredSizeIsABombAndStopsAtTheBound
     job.outputSize = 1000;
     job.slack = 64;
     EXPECT_EQ(job.Run(), 0);
-    EXPECT_TRUE(memory.HasError(21)) << memory.Errors();
+    EXPECT_TRUE(memory.HasError(DZ_ERROR_SIZE)) << memory.Errors();
     EXPECT_EQ(Bytes(memory.block.begin() + 1000, memory.block.end()), Bytes(64, 0xAA));
 
     // Content shorter than declared is as wrong.
@@ -158,7 +158,7 @@ TEST_F(HostileArchiveTest, ContentBeyondTheDeclaredSizeIsABombAndStopsAtTheBound
     shortEntry.central.uncompressed_size = 50;
     Recorder shorter;
     EXPECT_EQ(ExtractAll(WithEntry(shortEntry), shorter), 1);
-    EXPECT_TRUE(shorter.HasError(21)) << shorter.Errors();
+    EXPECT_TRUE(shorter.HasError(DZ_ERROR_SIZE)) << shorter.Errors();
     ExpectOnlyInDestination({"safe.txt"});
 }
 
@@ -169,7 +169,7 @@ TEST_F(HostileArchiveTest, EntriesSharingTheirDataAreRefused) {
     w.Add(fixtures::StoredEntry("safe.txt", "safe"));
     Recorder recorder;
     EXPECT_EQ(ExtractAll(w.Build(), recorder), 1);
-    EXPECT_TRUE(recorder.HasError(5)) << recorder.Errors();
+    EXPECT_TRUE(recorder.HasError(DZ_ERROR_OVERLAP)) << recorder.Errors();
     EXPECT_EQ(recorder.Count(DZ_ACT_SKIPPED), 2);
     ExpectOnlyInDestination({"safe.txt"});
     RemoveTree(out_ + "\\safe.txt");
@@ -192,7 +192,7 @@ TEST_F(HostileArchiveTest, EntriesSharingTheirDataAreRefused) {
                  static_cast<uint32_t>(a.layout.entries[0].data_position + 10));
     Recorder nested;
     EXPECT_EQ(ExtractAll(a, nested), 0);
-    EXPECT_TRUE(nested.HasError(5)) << nested.Errors();
+    EXPECT_TRUE(nested.HasError(DZ_ERROR_OVERLAP)) << nested.Errors();
     ExpectOnlyInDestination({});
 }
 
@@ -211,7 +211,7 @@ TEST_F(HostileArchiveTest, WrongCrcLeavesTheOldFileAndNoPartialOneWhateverTheAns
         EXPECT_EQ(static_cast<uint32_t>(crc.number2), 0x12345678u);
         EXPECT_EQ(static_cast<uint32_t>(crc.number),
                   fixtures::Crc32(Bytes(300000, static_cast<uint8_t>('c'))));
-        EXPECT_TRUE(recorder.HasError(12)) << recorder.Errors();
+        EXPECT_TRUE(recorder.HasError(DZ_ERROR_CRC)) << recorder.Errors();
         ExpectOnlyInDestination({"safe.txt"});
         RemoveTree(out_ + "\\safe.txt");
     }
@@ -230,7 +230,7 @@ TEST_F(HostileArchiveTest, CutDataAndCutArchivesEndInMessages) {
     archive.SetCentral(0, fixtures::Field::CompressedSize, half);
     Recorder cut;
     EXPECT_EQ(ExtractAll(archive, cut), 1);
-    EXPECT_TRUE(cut.HasError(10)) << cut.Errors();
+    EXPECT_TRUE(cut.HasError(DZ_ERROR_DATA)) << cut.Errors();
     ExpectOnlyInDestination({"safe.txt"});
     RemoveTree(out_ + "\\safe.txt");
 
@@ -238,7 +238,7 @@ TEST_F(HostileArchiveTest, CutDataAndCutArchivesEndInMessages) {
     truncated.Truncate(truncated.bytes.size() - 30);
     Recorder whole;
     EXPECT_EQ(ExtractAll(truncated, whole), 0);
-    EXPECT_TRUE(whole.HasError(2)) << whole.Errors();
+    EXPECT_TRUE(whole.HasError(DZ_ERROR_NO_ARCHIVE)) << whole.Errors();
     ExpectOnlyInDestination({});
 
     Recorder garbage;
@@ -247,7 +247,7 @@ TEST_F(HostileArchiveTest, CutDataAndCutArchivesEndInMessages) {
     job.toMemory = true;
     job.outputSize = 4;
     EXPECT_EQ(job.Run(), 0);
-    EXPECT_TRUE(garbage.HasError(2)) << garbage.Errors();
+    EXPECT_TRUE(garbage.HasError(DZ_ERROR_NO_ARCHIVE)) << garbage.Errors();
 }
 
 TEST_F(HostileArchiveTest, HugeDeclaredSizesAndImpossibleOffsetsAreRefused) {
@@ -264,10 +264,10 @@ TEST_F(HostileArchiveTest, HugeDeclaredSizesAndImpossibleOffsetsAreRefused) {
     job.outputSize = 16;
     EXPECT_EQ(job.Run(), 0);
     EXPECT_EQ(memory.Count(DZ_ACT_STREAM_SIZE), 0);
-    EXPECT_TRUE(memory.HasError(21)) << memory.Errors();
+    EXPECT_TRUE(memory.HasError(DZ_ERROR_SIZE)) << memory.Errors();
     Recorder disk;
     EXPECT_EQ(ExtractAll(WithEntry(huge), disk), 1);
-    EXPECT_TRUE(disk.HasError(21)) << disk.Errors();
+    EXPECT_TRUE(disk.HasError(DZ_ERROR_SIZE)) << disk.Errors();
     ExpectOnlyInDestination({"safe.txt"});
     RemoveTree(out_ + "\\safe.txt");
 
@@ -277,7 +277,7 @@ TEST_F(HostileArchiveTest, HugeDeclaredSizesAndImpossibleOffsetsAreRefused) {
     wide.central.compressed_size = 0xFFFFFFF0;
     Recorder outside;
     EXPECT_EQ(ExtractAll(WithEntry(wide), outside), 1);
-    EXPECT_TRUE(outside.HasError(4)) << outside.Errors();
+    EXPECT_TRUE(outside.HasError(DZ_ERROR_OUTSIDE)) << outside.Errors();
     ExpectOnlyInDestination({"safe.txt"});
     RemoveTree(out_ + "\\safe.txt");
 
@@ -287,7 +287,7 @@ TEST_F(HostileArchiveTest, HugeDeclaredSizesAndImpossibleOffsetsAreRefused) {
         a.SetCentral(0, fixtures::Field::LocalOffset, offset);
         Recorder bad;
         EXPECT_EQ(ExtractAll(a, bad), 1);
-        EXPECT_TRUE(bad.HasError(3)) << bad.Errors();
+        EXPECT_TRUE(bad.HasError(DZ_ERROR_LOCAL_HEADER)) << bad.Errors();
         ExpectOnlyInDestination({"safe.txt"});
         RemoveTree(out_ + "\\safe.txt");
     }
@@ -298,11 +298,11 @@ TEST_F(HostileArchiveTest, HugeDeclaredSizesAndImpossibleOffsetsAreRefused) {
     many.SetEnd(fixtures::EndField::EntriesThisDisk, 0xFFFE);
     Recorder count;
     EXPECT_EQ(ExtractAll(many, count), 0);
-    EXPECT_TRUE(count.HasError(2)) << count.Errors();
+    EXPECT_TRUE(count.HasError(DZ_ERROR_NO_ARCHIVE)) << count.Errors();
     fixtures::Archive far = WithEntry(fixtures::StoredEntry("victim.txt", "x"));
     far.SetEnd(fixtures::EndField::CentralSize, 0x7FFFFFFF);
     Recorder size;
     EXPECT_EQ(ExtractAll(far, size), 0);
-    EXPECT_TRUE(size.HasError(2)) << size.Errors();
+    EXPECT_TRUE(size.HasError(DZ_ERROR_NO_ARCHIVE)) << size.Errors();
     ExpectOnlyInDestination({});
 }

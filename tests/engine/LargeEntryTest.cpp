@@ -163,9 +163,9 @@ TEST_F(LargeEntryTest, WrongPasswordsAreAskedAgainAndTheRightOneExtracts) {
     Job wrong = ToMemory(refused, path, "big.exe", static_cast<uint32_t>(Content().size()));
     wrong.password = "Qu1ll0ra";
     EXPECT_EQ(wrong.Run(), 0);
-    EXPECT_TRUE(refused.HasError(8)) << refused.Errors();
+    EXPECT_TRUE(refused.HasError(DZ_ERROR_PASSWORD)) << refused.Errors();
     ASSERT_EQ(refused.Count(DZ_ACT_SKIPPED), 1);
-    EXPECT_EQ(refused.Of(DZ_ACT_SKIPPED)[0].number2, 4 + 1);
+    EXPECT_EQ(refused.Of(DZ_ACT_SKIPPED)[0].number2, DZ_SKIP_BAD_PASSWORD + 1);
 }
 
 TEST_F(LargeEntryTest, WrongCrcDamagedDataAndWrongSizesLeaveNoFileAndKeepToTheBlock) {
@@ -178,7 +178,7 @@ TEST_F(LargeEntryTest, WrongCrcDamagedDataAndWrongSizesLeaveNoFileAndKeepToTheBl
         size_t block;  // the memory block's size
     };
     const std::vector<Case> cases = {
-        {"wrong CRC", 12,
+        {"wrong CRC", DZ_ERROR_CRC,
          [](fixtures::Entry& e) {
              // The high byte stays: it is the password's check byte.
              const uint32_t crc = fixtures::Crc32(Content()) ^ 0x00FFFFFFu;
@@ -186,13 +186,13 @@ TEST_F(LargeEntryTest, WrongCrcDamagedDataAndWrongSizesLeaveNoFileAndKeepToTheBl
              e.central.crc = crc;
          },
          nullptr, size},
-        {"a byte changed halfway through the stored data", 10, nullptr,
+        {"a byte changed halfway through the stored data", DZ_ERROR_DATA, nullptr,
          [](fixtures::Archive& a) {
              const auto& e = a.layout.entries[0];
              a.bytes[static_cast<size_t>(e.data_position + e.compressed_size / 2)] ^= 0x41;
          },
          size},
-        {"content longer than declared", 21,
+        {"content longer than declared", DZ_ERROR_SIZE,
          [&](fixtures::Entry& e) {
              e.local.uncompressed_size = static_cast<uint32_t>(size / 2);
              e.central.uncompressed_size = static_cast<uint32_t>(size / 2);
@@ -217,8 +217,8 @@ TEST_F(LargeEntryTest, WrongCrcDamagedDataAndWrongSizesLeaveNoFileAndKeepToTheBl
         Recorder toFile;
         Job job = ToFolder(toFile, path);
         EXPECT_EQ(job.Run(), 0) << c.what;
-        const bool damaged = toFile.HasError(10) || toFile.HasError(12);
-        EXPECT_TRUE(c.error == 10 ? damaged : toFile.HasError(c.error)) << c.what << "\n"
+        const bool damaged = toFile.HasError(DZ_ERROR_DATA) || toFile.HasError(DZ_ERROR_CRC);
+        EXPECT_TRUE(c.error == DZ_ERROR_DATA ? damaged : toFile.HasError(c.error)) << c.what << "\n"
                                                                         << toFile.Errors();
         EXPECT_EQ(ListTree(out_), std::vector<std::string>{}) << c.what;
 

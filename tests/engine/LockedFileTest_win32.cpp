@@ -27,7 +27,7 @@ TEST(LockedFileTest, AFileInUseIsLeftAsItWas) {
     job.base = dir;
     job.overwrite = 1;
     EXPECT_EQ(job.Run(), 0);
-    EXPECT_TRUE(recorder.HasError(17)) << recorder.Errors();
+    EXPECT_TRUE(recorder.HasError(DZ_ERROR_REPLACE)) << recorder.Errors();
     platform::FileClose(held);
     EXPECT_EQ(ReadFileBytes(dir + "\\busy.txt"), fixtures::ToBytes("in use"));
     EXPECT_EQ(ListTree(dir), (std::vector<std::string>{"a.zip", "busy.txt"}));
