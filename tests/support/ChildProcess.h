@@ -11,6 +11,10 @@ std::string IdleProgramHostPath();
 // Copies a host file to a Windows path of the machine (mapped into the prefix on POSIX hosts).
 bool CopyHostFile(const std::string& hostSource, const std::string& windowsTarget);
 
+// Runs this test program again with `arguments` and the environment variable `name` set to
+// `value`, and waits for it: its exit code, -1 when it could not run.
+int RunThisProgram(const std::string& arguments, const std::string& name, const std::string& value);
+
 // A running child program; stopped (killed) at the latest when the object goes.
 class ChildProcess {
 public:

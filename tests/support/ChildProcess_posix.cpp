@@ -17,6 +17,23 @@ std::string IdleProgramHostPath() {
     return std::filesystem::path(std::string(self, static_cast<size_t>(n))).parent_path() / "setup_idle_program";
 }
 
+int RunThisProgram(const std::string& arguments, const std::string& name, const std::string& value) {
+    char self[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return -1;
+    self[n] = '\0';
+    const pid_t pid = fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        setenv(name.c_str(), value.c_str(), 1);
+        execl(self, self, arguments.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 bool CopyHostFile(const std::string& hostSource, const std::string& windowsTarget) {
     std::error_code ec;
     std::filesystem::copy_file(hostSource, platform::HostPath(windowsTarget),

@@ -11,6 +11,28 @@ std::string IdleProgramHostPath() {
     return path.substr(0, path.find_last_of("\\/") + 1) + "setup_idle_program.exe";
 }
 
+int RunThisProgram(const std::string& arguments, const std::string& name, const std::string& value) {
+    char self[MAX_PATH];
+    const DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return -1;
+    std::string cmd = "\"" + std::string(self, n) + "\" " + arguments;
+    // The child inherits the environment; the variable is ours only for its start.
+    SetEnvironmentVariableA(name.c_str(), value.c_str());
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    const BOOL started =
+        CreateProcessA(self, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    SetEnvironmentVariableA(name.c_str(), nullptr);
+    if (!started) return -1;
+    CloseHandle(pi.hThread);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 0;
+    const bool known = GetExitCodeProcess(pi.hProcess, &code) != FALSE;
+    CloseHandle(pi.hProcess);
+    return known ? static_cast<int>(code) : -1;
+}
+
 bool CopyHostFile(const std::string& hostSource, const std::string& windowsTarget) {
     return CopyFileA(hostSource.c_str(), windowsTarget.c_str(), FALSE) != FALSE;
 }

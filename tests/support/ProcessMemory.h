@@ -7,5 +7,7 @@
 namespace testing_support {
 
 uint64_t ResidentBytes();
+// The most the process has held so far (VmHWM on POSIX hosts, the peak working set on Windows).
+uint64_t PeakResidentBytes();
 
 }  // namespace testing_support

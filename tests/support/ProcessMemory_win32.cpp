@@ -13,4 +13,11 @@ uint64_t ResidentBytes() {
     return counters.WorkingSetSize;
 }
 
+uint64_t PeakResidentBytes() {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    return counters.PeakWorkingSetSize;
+}
+
 }  // namespace testing_support
