@@ -2,20 +2,13 @@
 
 #include "app/Report.h"
 #include "app/RunLog.h"
+#include "app/RunTemp.h"
 #include "app/SilentBackend.h"
 #include "app/uUpd.h"
 #include "platform/Console.h"
 #include "platform/Text.h"
 
 namespace admin {
-
-namespace {
-
-std::string Ansi(const std::string& utf8) {
-    return platform::Utf16ToAnsi(platform::Utf8ToUtf16(utf8));
-}
-
-}  // namespace
 
 Run::Run(const std::vector<std::string>& args) {
     std::string problem;
@@ -40,11 +33,26 @@ Run::Run(const std::vector<std::string>& args) {
         return;
     }
     if (options_.log) {
-        const std::string path =
-            options_.logFile.empty() ? runlog::DefaultPath() : Ansi(options_.logFile);
-        if (!runlog::Open(path))
-            platform::WriteStandardError("Không ghi được nhật ký " + runlog::FromAnsi(path) +
-                                         ".\n");
+        // The name exactly as given, or refused: a best-fit letter could name another file.
+        std::string path;
+        if (options_.logFile.empty())
+            path = runlog::DefaultPath();
+        else if (!platform::TryUtf16ToAnsi(platform::Utf8ToUtf16(options_.logFile), path)) {
+            RefuseLog("Tên tệp nhật ký " + options_.logFile +
+                      " có ký tự không dùng được trên máy này.");
+            return;
+        }
+        const runlog::OpenResult opened = runlog::Open(path, logPath_);
+        if (opened == runlog::OpenResult::kElsewhere) {
+            RefuseLog("Tệp nhật ký " + runlog::FromAnsi(logPath_) +
+                      " không nằm đúng chỗ đã ghi (một thư mục trên đường dẫn là liên kết tới nơi "
+                      "khác). Hãy chọn tệp khác.");
+            return;
+        }
+        if (opened == runlog::OpenResult::kFailed)
+            platform::WriteStandardError(
+                "Không ghi được nhật ký " +
+                (path.empty() ? std::string("trong thư mục tạm") : runlog::FromAnsi(path)) + ".\n");
     }
     std::string line = "Setup_iVOX";
     for (const std::string& a : args) line += " " + a;
@@ -106,10 +114,21 @@ bool Run::Start(TuUpd& w) {
     return false;
 }
 
+void Run::RefuseLog(const std::string& problem) {
+    if (options_.silent)
+        platform::WriteStandardError(problem + "\n");
+    else
+        ShowReport(problem + "\n", true);
+    runlog::SetExitCode(kExitBadCommandLine);
+    ended_ = true;
+}
+
 int Run::Finish() {
     const int code = runlog::ExitCode();
     runlog::Line("Kết thúc, mã thoát " + std::to_string(code) + ": " + ExitCodeMeaning(code));
     runlog::Close();
+    // The run's temporary files go; a default log in their folder stays for the administrator.
+    runtemp::Remove(logPath_);
     return code;
 }
 

@@ -33,9 +33,12 @@ public:
 
 private:
     void Refuse(const std::string& reason, int code);
+    // Ends the run before the window with exit code 1: the log asked for cannot be made safely.
+    void RefuseLog(const std::string& problem);
 
     Options options_;
     bool ended_ = false;
+    std::string logPath_;  // the log's file as opened, "" without one
 };
 
 }  // namespace admin

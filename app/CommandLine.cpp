@@ -16,12 +16,25 @@ std::string Unquoted(const std::string& value) {
     return value;
 }
 
+// A device's name (CON, NUL, COM1, ...), with or without an extension, names the device in
+// any folder, not a file or folder there.
+bool ReservedName(const std::u16string& part) {
+    std::u16string base = part.substr(0, part.find(u'.'));
+    while (!base.empty() && base.back() == u' ') base.pop_back();
+    for (char16_t& c : base)
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+    for (const char16_t* name : {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"})
+        if (base == name) return true;
+    return base.size() == 4 && (base.compare(0, 3, u"COM") == 0 || base.compare(0, 3, u"LPT") == 0) &&
+           base[3] >= u'0' && base[3] <= u'9';
+}
+
 bool ValidPart(const std::u16string& part) {
     if (part.empty() || part == u"." || part == u"..") return false;
     if (part.back() == u' ' || part.back() == u'.') return false;
     for (char16_t c : part)
         if (c < 0x20 || std::u16string(u"<>:\"/|?*").find(c) != std::u16string::npos) return false;
-    return true;
+    return !ReservedName(part);
 }
 
 }  // namespace
@@ -79,14 +92,15 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& out, std::s
 }
 
 std::string FolderProblem(const std::u16string& folder) {
-    // A drive ("C:", "C:\Apps") or a network share ("\\server\share\Apps"), then names.
+    // A folder on a local drive below its root ("C:\Apps"), then names. The elevated run trusts
+    // nothing it does not own: a network share ("\\server\share"), a device path ("\\?\",
+    // "\\.\"), a drive's root or a device's name are not a folder of its own.
     const bool drive = folder.size() >= 2 && folder[1] == u':' &&
                        ((folder[0] | 0x20) >= u'a' && (folder[0] | 0x20) <= u'z');
-    const bool share = folder.size() > 2 && folder[0] == u'\\' && folder[1] == u'\\';
-    bool usable = (drive || share) && folder.size() <= kMaxFolderChars;
-    if (usable && drive && folder.size() > 2) usable = folder[2] == u'\\';
-    if (usable && (share || folder.size() > 2)) {
-        size_t start = share ? 2 : 3;
+    bool usable = drive && folder.size() > 3 && folder[2] == u'\\' &&
+                  folder.size() <= kMaxFolderChars;
+    if (usable) {
+        size_t start = 3;
         while (usable) {
             const size_t end = folder.find(u'\\', start);
             usable = ValidPart(folder.substr(start, end - start));

@@ -37,8 +37,10 @@ struct Options {
 bool ParseCommandLine(const std::vector<std::string>& args, Options& out, std::string& problem);
 
 // Why a normalised application folder (no trailing backslash) cannot be used, or "" when it
-// can: it must be a full path on a drive ("C:\Solvenza", or the drive itself) or a network
-// share, each part a name Windows allows, and short enough for the deepest file of the product.
+// can: it must be a full path below the root of a local drive ("C:\Solvenza"), not a network
+// share nor a device path, each part a name Windows allows for a folder (no device name such as
+// CON or COM1, with or without an extension), and short enough for the deepest file of the
+// product. The window's button and /DIR both ask it.
 std::string FolderProblem(const std::u16string& folder);
 
 // The usage, with every switch and the exit codes (UTF-8, lines ended by "\n").

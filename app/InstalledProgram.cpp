@@ -7,6 +7,7 @@
 #include "platform/FileHandle.h"
 #include "platform/Modules.h"
 #include "platform/ProgramFile.h"
+#include "platform/Protection.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "ui/Application.h"
@@ -53,7 +54,9 @@ bool RegisterInstalledProduct(const std::string& folder, ui::Form* owner) {
         try {
             if (!ReadProgram(self, bytes)) throw ui::Exception();
             payload::ReplaceWholeFile(copy, bytes.data(), bytes.size());
-            if (!platform::MakeProgramRunnable(copy)) throw ui::Exception();
+            // The uninstaller runs elevated: only administrators may change it.
+            if (!platform::MakeProgramRunnable(copy) || !platform::ProtectFile(copy))
+                throw ui::Exception();
         } catch (const ui::Exception&) {
             return Failed(owner, "Không ghi được tệp " + runlog::FromAnsi(copy) + ".");
         }

@@ -7,7 +7,11 @@
 #include <ctime>
 
 #include "platform/FileHandle.h"
+#include "platform/PathParts.h"
 #include "platform/Paths.h"
+#include "platform/Files.h"
+#include "platform/Protection.h"
+#include "app/RunTemp.h"
 #include "platform/Text.h"
 
 namespace runlog {
@@ -28,11 +32,39 @@ std::tm LocalNow(int& millis) {
 
 }  // namespace
 
-bool Open(const std::string& path) {
+OpenResult Open(const std::string& path, std::string& opened) {
     Close();
-    g_file = platform::FileOpen(path, platform::FileAccess::kWrite, platform::FileShare::kDenyWrite,
-                                platform::FileDisposition::kCreateAlways);
-    return g_file != platform::kInvalidFileHandle;
+    opened.clear();
+    // Always a new file, never one that is there (a link included): a file of that name gets
+    // a numbered name beside it ("setup.log", then "setup.1.log", ...).
+    const std::string folder = platform::PathFolder(path);
+    const std::string extension = platform::PathExtension(path);
+    const std::string stem = platform::PathFileName(path).substr(
+        0, platform::PathFileName(path).size() - extension.size());
+    for (int n = 0; n < 1000; ++n) {
+        const std::string name =
+            n == 0 ? path : folder + stem + "." + std::to_string(n) + extension;
+        bool elsewhere = false;
+        g_file = platform::FileCreateExact(name, elsewhere);
+        if (g_file != platform::kInvalidFileHandle) {
+            opened = name;
+            return OpenResult::kOpened;
+        }
+        if (elsewhere) {
+            opened = name;
+            return OpenResult::kElsewhere;
+        }
+        if (!platform::FileExists(name)) {
+            platform::FileAttributes a;
+            if (!platform::ReadFileAttributes(name, a)) return OpenResult::kFailed;
+        }
+    }
+    return OpenResult::kFailed;
+}
+
+bool Open(const std::string& path) {
+    std::string opened;
+    return Open(path, opened) == OpenResult::kOpened;
 }
 
 bool IsOpen() {
@@ -88,7 +120,8 @@ std::string DefaultPath() {
     char name[96];
     std::snprintf(name, sizeof name, "Setup_iVOX-%04d%02d%02d-%02d%02d%02d.log", t.tm_year + 1900,
                   t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
-    return platform::TempFolder() + name;
+    const std::string folder = runtemp::Folder();
+    return folder.empty() ? "" : folder + name;
 }
 
 void SetExitCode(int code) {

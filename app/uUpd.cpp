@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -13,14 +14,18 @@
 #include "app/Payload.h"
 #include "app/ProcessControl.h"
 #include "app/RunLog.h"
+#include "app/RunTemp.h"
 #include "app/Shortcuts.h"
 #include "archive/Ziputils.h"
+#include "platform/FileHandle.h"
 #include "platform/Files.h"
 #include "platform/FindFiles.h"
 #include "platform/Launch.h"
 #include "platform/PathParts.h"
 #include "platform/Paths.h"
+#include "platform/Protection.h"
 #include "platform/Registry.h"
+#include "platform/Resources.h"
 #include "platform/Text.h"
 #include "ui/Application.h"
 
@@ -124,6 +129,50 @@ void LogTree(const archive::TZipBuilder& zip, const std::string& folder,
                       static_cast<unsigned long>(e.Crc));
         runlog::Line("Ghi tệp " + runlog::FromAnsi(folder + "\\" + e.FileName) + figures);
     }
+}
+
+// Writes the archive resource to a new file of the run's own temporary folder: its path. Raises
+// FileWriteError "Cannot write file <path>" when the file cannot be made or written whole.
+std::string WriteRunArchive(const std::string& resource) {
+    const std::string folder = runtemp::Folder();
+    if (folder.empty()) throw payload::FileWriteError(false, platform::TempFolder());
+    const std::string path = folder + resource + ".zip";
+    platform::ResourceBytes bytes;
+    if (!platform::FindOwnResource(payload::kArchiveType, resource, bytes))
+        throw ui::Exception("Resource " + resource + " not found");
+    // New, never opened over a file already there.
+    const platform::FileHandle file =
+        platform::FileOpen(path, platform::FileAccess::kWrite, platform::FileShare::kDenyWrite,
+                           platform::FileDisposition::kCreateNew);
+    bool whole = file != platform::kInvalidFileHandle;
+    constexpr size_t kPiece = size_t{1} << 20;
+    for (size_t done = 0; whole && done < bytes.size; done += kPiece) {
+        const size_t piece = std::min(kPiece, bytes.size - done);
+        whole = platform::FileWrite(file, bytes.data + done, piece) ==
+                static_cast<int64_t>(piece);
+    }
+    if (file != platform::kInvalidFileHandle) whole = platform::FileClose(file) && whole;
+    if (!whole) {
+        if (file != platform::kInvalidFileHandle) platform::RemoveFile(path);
+        throw payload::FileWriteError(false, path);
+    }
+    runlog::FileWritten(path, bytes.data, bytes.size);
+    return path;
+}
+
+// The server tree's folder, closed to users before anything is written into it: a new one is
+// made with the protected list (what the engine makes inside takes it on); one from an earlier
+// install gets the list on itself and everything in it. A link anywhere in it is refused, so
+// nothing is written through one.
+void ProtectServerTree(const std::string& server) {
+    platform::FileAttributes a;
+    if (!platform::ReadFileAttributes(server, a)) {
+        if (!platform::MakeProtectedFolder(server)) throw payload::FileWriteError(false, server);
+        return;
+    }
+    std::string failed;
+    if (a.link || !a.directory) throw payload::FileWriteError(false, server);
+    if (!platform::ProtectTree(server, failed)) throw payload::FileWriteError(false, failed);
 }
 
 void Launch(const std::string& file, const std::string& folder) {
@@ -265,7 +314,14 @@ void TuUpd::ShowError(const std::u16string& text) {
 }
 
 bool TuUpd::PrepareAppFolder() {
-    const std::u16string field = Edit_AppPath->Text();
+    std::u16string field = Edit_AppPath->Text();
+    while (!field.empty() && field.back() == u'\\') field.pop_back();
+    // The same check as the command line's /DIR.
+    const std::string problem = admin::FolderProblem(field);
+    if (!problem.empty()) {
+        ShowError(platform::Utf8ToUtf16(problem));
+        return false;
+    }
     if (!platform::TryUtf16ToAnsi(field, appFolder_)) {
         ShowError(U("Tên thư mục có ký tự không dùng được trên máy này. Hãy chọn thư mục khác."));
         return false;
@@ -322,14 +378,17 @@ bool TuUpd::ExtractPayload() {
     // A run that was killed part way is undone first: its files get their old content back and
     // its temporary files go.
     RecoverInterruptedRun(appFolder_);
-    const std::string archive = ZipBuilder1->MakeTempFileName("zip", "zip");
-    payload::WriteArchiveResource(payload::kProductArchive, archive);
     // The client library is a 32-bit library for the 32-bit product: it goes where 32-bit
     // programs look for theirs.
     const std::string system = platform::SystemFolder32();
-    ZipBuilder1->Clear();
-    ZipBuilder1->SetFileName(archive);
+    std::string archive;
     try {
+        archive = WriteRunArchive(payload::kProductArchive);
+        // The carried engine is written out into the run's folder too.
+        const std::string temp = runtemp::Folder();
+        ZipBuilder1->TempDir = temp.substr(0, temp.size() - 1);
+        ZipBuilder1->Clear();
+        ZipBuilder1->SetFileName(archive);
         const std::string& app = appFolder_;
         // All three files out of the archive and checked first: a damaged entry or a wrong
         // password stops the sequence before any file of the installed version is touched.
@@ -346,8 +405,19 @@ bool TuUpd::ExtractPayload() {
             if (i == 2 && FindRunningProcess("voxTram.exe") == kProcessRunning)
                 StopAndWaitForEnd("voxTram.exe");
         });
+        // The programs that run elevated or as the user: only administrators may change them.
+        for (const char* name : {"ivoxcc.exe", "voxTram.exe"})
+            if (!platform::ProtectFile(app + "\\" + name))
+                throw payload::FileWriteError(false, app + "\\" + name);
+        ZipBuilder1->Clear();
+        platform::RemoveFile(archive);
+        archive.clear();
         InstallFirebird(app);
     } catch (const ui::Exception& e) {
+        if (!archive.empty()) {
+            ZipBuilder1->Clear();
+            platform::RemoveFile(archive);
+        }
         ShowError(ErrorText(e));
         ProgressBar1->SetPosition(0);
         runlog::SetExitCode(ExitCodeFor(e));
@@ -381,14 +451,19 @@ std::string TuUpd::ExtractEntry(const std::string& entry) {
 // engine's in the server tree too.
 void TuUpd::RecoverInterruptedRun(const std::string& folder) {
     payload::RecoverInterruptedReplace(folder, {folder, platform::SystemFolder32()});
+    // Only plain files of ours go, and no link is entered: a link (or a loop of them) in the tree
+    // cannot lead the walk elsewhere or hold it up.
     std::vector<std::string> pending = {folder + "\\" + kServerFolder};
+    platform::FileAttributes root;
+    if (!platform::ReadFileAttributes(pending.back(), root) || root.link || !root.directory)
+        pending.clear();
     while (!pending.empty()) {
         const std::string dir = pending.back();
         pending.pop_back();
         for (const std::string& name : platform::FindFiles(dir + "\\*")) {
             const std::string path = dir + "\\" + name;
             platform::FileAttributes a;
-            if (!platform::ReadFileAttributes(path, a)) continue;
+            if (!platform::ReadFileAttributes(path, a) || a.link) continue;
             if (a.directory)
                 pending.push_back(path);
             else if (IsEngineTemp(name))
@@ -400,8 +475,9 @@ void TuUpd::RecoverInterruptedRun(const std::string& folder) {
 // The server tree into the application folder, then its two installers, started hidden and not
 // waited for.
 void TuUpd::InstallFirebird(const std::string& folder) {
-    const std::string archive = ZipBuilder1->MakeTempFileName("zip", "zip");
-    payload::WriteArchiveResource(payload::kServerArchive, archive);
+    const std::string server = folder + "\\" + kServerFolder;
+    ProtectServerTree(server);
+    const std::string archive = WriteRunArchive(payload::kServerArchive);
     ZipBuilder1->Clear();
     ZipBuilder1->SetFileName(archive);
     ZipBuilder1->FSpecArgs().clear();
@@ -446,7 +522,10 @@ void TuUpd::InstallFirebird(const std::string& folder) {
                                  platform::AnsiToUtf16(names));
     }
 
-    const std::string server = folder + "\\" + kServerFolder;
+    // Its programs run as a service and its installers elevated: what came out is closed to
+    // users before they start, and so is what an earlier install left open.
+    std::string failed;
+    if (!platform::ProtectTree(server, failed)) throw payload::FileWriteError(false, failed);
     const std::string bin = server + "\\bin\\";
     Launch(server + "\\bin\\install_super.bat", bin);
     Launch(server + "\\system32\\vccrt8_win32.msi", bin);

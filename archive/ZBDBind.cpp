@@ -128,7 +128,9 @@ int32_t TZBDynamicBind::LoadDll(uint32_t reasons) {
     if (resBuild > build) {
         // A newer engine is carried in the resources, or the one on disk did not load.
         const std::string temp = ExtractResourceDll();
-        if (LoadModule(temp, false) < kResourceEngineBuild) LoadModule(path, true);
+        const int32_t loaded = LoadModule(temp, false);
+        ReleaseTempDllHold();
+        if (loaded < kResourceEngineBuild) LoadModule(path, true);
     }
     if (Verbose) ReportToUser(zacMessage, 0, 0, ZipFmtLoadStr(kMsgLoaded, {dllPath_}));
     return dllVersion_;
@@ -151,6 +153,11 @@ void TZBDynamicBind::LoadResourceEngineOnly() {
         RemoveTempDll();
         throw;
     }
+    ReleaseTempDllHold();
+}
+
+void TZBDynamicBind::ReleaseTempDllHold() {
+    CloseFileHandle(tempDllHold_);
 }
 
 int32_t TZBDynamicBind::LoadModule(const std::string& path, bool mustLoad) {
@@ -256,7 +263,19 @@ std::string TZBDynamicBind::ExtractResourceDll() {
     } catch (...) {
         ok = false;
     }
+    // Held open for reading, writes denied, until the module is loaded from it: nobody can
+    // change it between the write and the load. The writing handle denies the loader's open,
+    // so it goes first; the file opened again must be the very one written.
+    platform::FileIdentity written, held;
+    ok = ok && platform::FileIdentityOf(file, written);
     CloseFileHandle(file);
+    if (ok) {
+        tempDllHold_ =
+            platform::FileOpen(tempDllPath_, platform::FileAccess::kRead,
+                               platform::FileShare::kDenyWrite, platform::FileDisposition::kOpenExisting);
+        ok = platform::FileIdentityOf(tempDllHold_, held) && held == written;
+        if (!ok) ReleaseTempDllHold();
+    }
     // The file is ours: a partial one goes, and its name with it.
     if (!ok) {
         platform::RemoveFile(tempDllPath_);
@@ -292,6 +311,7 @@ void TZBDynamicBind::UnloadModule() {
 }
 
 void TZBDynamicBind::RemoveTempDll() {
+    ReleaseTempDllHold();
     deleteTempOnUnload_ = false;
     if (!tempDllPath_.empty() && platform::FileExists(tempDllPath_))
         platform::RemoveFile(tempDllPath_);

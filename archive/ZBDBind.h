@@ -105,6 +105,8 @@ private:
     // there is none or it could not be written.
     std::string ExtractResourceDll();
     void RemoveTempDll();
+    // Closes the read-only hold on the engine file that ExtractResourceDll keeps for the load.
+    void ReleaseTempDllHold();
     // Creates the temporary file "DZ_<n>.dll" in TempDir or the system's temporary folder, new
     // and private to the running user and administrators: its name with `file` open for
     // writing, or "" when none could be made.
@@ -124,6 +126,7 @@ private:
     uint32_t loadReasons_ = 0;
     int32_t dllBuild_ = 0;
     std::string tempDllPath_;
+    platform::FileHandle tempDllHold_ = platform::kInvalidFileHandle;
 };
 
 // The build number of the engine carried in the program's resources: the first 7 characters of

@@ -451,6 +451,12 @@ bool UnzipRun::DecideOverwrite(const Item& item, size_t index, const std::u16str
              "Cannot create " + Ansi(target) + ": a folder has that name");
         return false;
     }
+    // A link where the file goes is never replaced or written through.
+    if (attributes.link) {
+        Skip(item, kErrCreateFile, kSkipWriteFailed,
+             "Cannot create " + Ansi(target) + ": a link stands there");
+        return false;
+    }
     uint32_t existing = 0;
     const bool older =
         !platform::GetFileDosTime(target, existing) || existing < item.entry.DosDateTime();
@@ -486,7 +492,9 @@ bool UnzipRun::MakeFolders(const std::u16string& relativeFolder,
         const std::u16string path = wideBase_ + prefix;
         platform::FileAttributes attributes;
         if (platform::ReadFileAttributes(path, attributes)) {
-            if (!attributes.directory) return false;
+            // A link (symbolic link, junction, mount point) in place of a folder could lead
+            // anywhere: nothing is made or written through it.
+            if (!attributes.directory || attributes.link) return false;
             continue;
         }
         if (!platform::MakeFolder(path)) return false;

@@ -62,6 +62,15 @@ int64_t FileSeek(FileHandle handle, int64_t offset, SeekOrigin origin);
 // The size of the open file in bytes; -1 on error or an invalid handle.
 int64_t FileSize(FileHandle handle);
 
+// Which file the handle has open, the same for every open of one file and different for any
+// other file: true; false for an invalid handle.
+struct FileIdentity {
+    uint64_t volume = 0;
+    uint64_t index = 0;
+    bool operator==(const FileIdentity& o) const { return volume == o.volume && index == o.index; }
+};
+bool FileIdentityOf(FileHandle handle, FileIdentity& out);
+
 // Closes the file: true; false for an invalid handle.
 bool FileClose(FileHandle handle);
 

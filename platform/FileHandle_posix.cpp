@@ -197,6 +197,15 @@ int64_t FileSize(FileHandle handle) {
     return static_cast<int64_t>(st.st_size);
 }
 
+bool FileIdentityOf(FileHandle handle, FileIdentity& out) {
+    const int fd = Descriptor(handle);
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0) return false;
+    out.volume = static_cast<uint64_t>(st.st_dev);
+    out.index = static_cast<uint64_t>(st.st_ino);
+    return true;
+}
+
 bool FileClose(FileHandle handle) {
     const int fd = Descriptor(handle);
     // The descriptor is gone even when close reports an error, so it must not be closed again.

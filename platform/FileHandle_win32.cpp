@@ -147,6 +147,15 @@ int64_t FileSize(FileHandle handle) {
     return size.QuadPart;
 }
 
+bool FileIdentityOf(FileHandle handle, FileIdentity& out) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (handle == kInvalidFileHandle || !GetFileInformationByHandle(Native(handle), &info))
+        return false;
+    out.volume = info.dwVolumeSerialNumber;
+    out.index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    return true;
+}
+
 bool FileClose(FileHandle handle) {
     return handle != kInvalidFileHandle && CloseHandle(Native(handle)) != FALSE;
 }

@@ -9,10 +9,13 @@ namespace platform {
 bool FileExists(const std::string& path);
 
 // What the file system records about a file or folder. POSIX hosts call a file read-only when
-// its owner may not write it.
+// its owner may not write it. `link`: a symbolic link, junction or other reparse point stands
+// at the path itself (POSIX hosts: a symbolic link, with `directory` and `readOnly` those of
+// what it leads to).
 struct FileAttributes {
     bool directory = false;
     bool readOnly = false;
+    bool link = false;
 };
 
 // True and the attributes of the file or folder at the path; false when nothing is there or the

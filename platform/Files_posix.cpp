@@ -19,7 +19,13 @@ bool FileExists(const std::string& path) {
 bool ReadFileAttributes(const std::string& path, FileAttributes& out) {
     const std::string host = HostPath(path);
     struct stat st;
-    if (host.empty() || stat(host.c_str(), &st) != 0) return false;
+    if (host.empty() || lstat(host.c_str(), &st) != 0) return false;
+    out.link = S_ISLNK(st.st_mode);
+    // A link that leads nowhere is still there: nothing may be made in its place by name.
+    if (out.link && stat(host.c_str(), &st) != 0) {
+        out.directory = out.readOnly = false;
+        return true;
+    }
     out.directory = S_ISDIR(st.st_mode);
     out.readOnly = (st.st_mode & S_IWUSR) == 0;
     return true;

@@ -23,6 +23,7 @@ bool ReadFileAttributes(const std::u16string& path, FileAttributes& out) {
     if (attributes == INVALID_FILE_ATTRIBUTES) return false;
     out.directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     out.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    out.link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     return true;
 }
 

@@ -44,7 +44,7 @@ TEST(CommandLine, UnknownSwitchesMissingAndUnwantedValuesAreRefused) {
 
 TEST(CommandLine, OnlyFullFolderPathsWithAllowedNamesAreUsable) {
     for (const char16_t* good :
-         {u"C:\\Solvenza", u"d:", u"D:\\Kế toán\\Quillora 10", u"C:\\a.b", u"\\\\server\\share"})
+         {u"C:\\Solvenza", u"D:\\Kế toán\\Quillora 10", u"C:\\a.b", u"C:\\CONSOLE", u"C:\\COM10"})
         EXPECT_EQ(admin::FolderProblem(good), "");
     for (const char16_t* bad : {u"", u"Solvenza", u"\\Solvenza", u"\\\\", u"\\\\s\\", u"1:\\x",
                                 u"C:Solvenza", u"C:\\a\\\\b", u"C:\\a\\..\\b", u"C:\\a.", u"C:\\a ",

@@ -21,6 +21,7 @@
 #include "app/CommandLine.h"
 #include "app/InstalledProgram.h"
 #include "app/RunLog.h"
+#include "app/RunTemp.h"
 #include "app/Shortcuts.h"
 #include "app/uUpd.h"
 #include "archive/ZipBuilder.h"
@@ -163,6 +164,7 @@ protected:
     void TearDown() override {
         for (testing_machine::ChildProcess* p : {&ivoxcc, &voxTram, &voxzbds, &voxzbdc}) p->Stop();
         ui::Application::Instance().Shutdown();
+        runtemp::Remove();
         // Extracting the server tree made its folder the current one; a current folder cannot go.
         fs::current_path(startFolder);
         // The product archive's copies the runs kept in the temporary folder.
@@ -309,12 +311,14 @@ TEST_F(InstallTest, FreshMachineGetsFilesServerShortcutsAndTheRecordedFolder) {
     EXPECT_FALSE(platform::FileExists(platform::SystemFolder() + "\\gds32.dll"));
 #endif
 
-    // The product archive's copy stays in the temporary folder; the server archive's is gone.
+    // Neither archive's copy is left: the run's own temporary folder is all that is new in the
+    // temporary folder (it goes at the end of the run), and it holds no file.
     std::set<std::string> added;
     for (const std::string& name : FilesIn(platform::TempFolder()))
         if (!tempBefore.count(name)) added.insert(name);
     ASSERT_EQ(added.size(), 1u);
-    EXPECT_EQ(ReadAll(platform::TempFolder() + *added.begin()), Resource("cacfile"));
+    EXPECT_EQ(added.begin()->rfind("SetupIVOX-", 0), 0u);
+    EXPECT_EQ(FilesIn(platform::TempFolder() + *added.begin()), std::set<std::string>{});
 }
 
 TEST_F(InstallTest, RunningProgramsStopInTheirTurn) {
@@ -362,8 +366,8 @@ TEST_F(InstallTest, RunningProductIsNotReplacedAndTheUserIsAskedToCloseIt) {
 // page cannot hold, is refused before anything is written, and the window comes back.
 TEST_F(InstallTest, TheFolderIsMadeWhenMissingAndRefusedWhenItCannotBe) {
     Write(kOther + "\\taken", "a file where the folder would go");
-    const std::string cannot[] = {kOther + "\\taken", kOther + "\\taken\\below", "Q:\\Solvenza",
-                                  "Solvenza", ""};
+    // (A relative or empty folder is refused by the folder check; see TrustTest.)
+    const std::string cannot[] = {kOther + "\\taken", kOther + "\\taken\\below", "Q:\\Solvenza"};
     TuUpd* w = nullptr;
     for (const std::string& folder : cannot) {
         SCOPED_TRACE(folder);
