@@ -6,9 +6,17 @@
 #include "app/SilentBackend.h"
 #include "app/uUpd.h"
 #include "platform/Console.h"
+#include "platform/RunLock.h"
 #include "platform/Text.h"
 
 namespace admin {
+
+namespace {
+
+// How long a silent run waits for another run to end before it gives up.
+constexpr unsigned kSilentWaitMs = 60 * 1000;
+
+}  // namespace
 
 Run::Run(const std::vector<std::string>& args) {
     std::string problem;
@@ -73,6 +81,22 @@ Run::Run(const std::vector<std::string>& args) {
             return;
         }
     }
+    // One run at a time on the machine, from before the window recovers a killed run to the end:
+    // a second run would take a live run's half-replaced files for a killed one's.
+    const platform::RunLockResult lock = platform::TakeRunLock(options_.silent ? kSilentWaitMs : 0);
+    if (lock == platform::RunLockResult::kBusy) {
+        const std::string text = "Chương trình cài đặt đang chạy. Hãy đợi nó kết thúc rồi thử lại.";
+        runlog::Line(text);
+        if (options_.silent)
+            platform::WriteStandardError(text + "\n");
+        else
+            ShowReport(text, true);
+        runlog::SetExitCode(kExitAnotherRun);
+        ended_ = true;
+        return;
+    }
+    if (lock == platform::RunLockResult::kFailed)
+        runlog::Line("Không giữ được khoá một lần chạy; tiếp tục không có khoá.");
     // Until the window is ready: an error on the way there ends the program with this code.
     runlog::SetExitCode(kExitOtherFailure);
     ui::Application::Instance().SetMessageBoxObserver(

@@ -51,6 +51,8 @@ const char* ExitCodeMeaning(int code) {
             return "ứng dụng đang chạy, cần đóng trước";
         case kExitPayloadDamaged:
             return "gói cài đặt bị hỏng";
+        case kExitAnotherRun:
+            return "chương trình cài đặt khác đang chạy, thử lại sau";
         default:
             return "lỗi khác";
     }
@@ -127,6 +129,7 @@ std::string UsageText() {
         "Mã thoát:\n";
     for (int code = kExitSuccess; code <= kExitOtherFailure; ++code)
         text += std::to_string(code) + ": " + ExitCodeMeaning(code) + "\n";
+    text += std::to_string(kExitAnotherRun) + ": " + ExitCodeMeaning(kExitAnotherRun) + "\n";
     return text;
 }
 

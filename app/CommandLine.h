@@ -19,6 +19,9 @@ enum ExitCode : int {
     kExitProductRunning = 3,  // install: the product must be closed; uninstall: refused
     kExitPayloadDamaged = 4,
     kExitOtherFailure = 5,
+    // Another run of the setup program holds the machine (the code that deployment tools read as
+    // "busy, try again later").
+    kExitAnotherRun = 1618,
 };
 // The meaning of an exit code, in the words the usage text gives it.
 const char* ExitCodeMeaning(int code);

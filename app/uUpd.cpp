@@ -44,6 +44,11 @@ const char* const kServerFolder = "Firebird-2.1.1.1";
 const char* const kShortcutName = "Solvenza Quillora";
 const char* const kCloseTheProgram =
     "Đóng ứng dụng Solvenza Accounting trước khi thực hiện nâng cấp.";
+// An earlier upgrade that was cut part way and could not be undone because a program runs from
+// one of its files: a new upgrade over that mixed set waits until it is undone.
+const char* const kEarlierNotUndone =
+    "Không hoàn tác được lần nâng cấp trước vì có chương trình đang chạy. Hãy đóng ứng dụng "
+    "Solvenza Accounting rồi thử lại.";
 // The engine's error for a file it wrote completely but could not put in the place of the file
 // there, which a running program holds.
 constexpr int32_t kEngineReplaceFailed = DZ_ERROR_REPLACE;
@@ -377,7 +382,12 @@ bool TuUpd::ExtractPayload() {
     }
     // A run that was killed part way is undone first: its files get their old content back and
     // its temporary files go.
-    RecoverInterruptedRun(appFolder_);
+    if (!RecoverInterruptedRun(appFolder_)) {
+        ShowError(U(kEarlierNotUndone));
+        ProgressBar1->SetPosition(0);
+        runlog::SetExitCode(admin::kExitProductRunning);
+        return false;
+    }
     // The client library is a 32-bit library for the 32-bit product: it goes where 32-bit
     // programs look for theirs.
     const std::string system = platform::SystemFolder32();
@@ -448,9 +458,14 @@ std::string TuUpd::ExtractEntry(const std::string& entry) {
 
 // Undoes what a killed run left in the folder and the system folder: the product files it had
 // begun to replace get their old content back, and every temporary file of ours goes, the
-// engine's in the server tree too.
-void TuUpd::RecoverInterruptedRun(const std::string& folder) {
-    payload::RecoverInterruptedReplace(folder, {folder, platform::SystemFolder32()});
+// engine's in the server tree too. Only the three product files of this folder are ever put
+// back. False when one of them could not be (a program runs from it): its copy and the journal
+// stay for the next start.
+bool TuUpd::RecoverInterruptedRun(const std::string& folder) {
+    const payload::Recovery recovery = payload::RecoverInterruptedReplace(
+        folder, {folder + "\\ivoxcc.exe", platform::SystemFolder32() + "\\gds32.dll",
+                 folder + "\\voxTram.exe"});
+    if (recovery == payload::Recovery::kTargetHeld) return false;
     // Only plain files of ours go, and no link is entered: a link (or a loop of them) in the tree
     // cannot lead the walk elsewhere or hold it up.
     std::vector<std::string> pending = {folder + "\\" + kServerFolder};
@@ -470,6 +485,7 @@ void TuUpd::RecoverInterruptedRun(const std::string& folder) {
                 platform::RemoveFile(path);
         }
     }
+    return true;
 }
 
 // The server tree into the application folder, then its two installers, started hidden and not

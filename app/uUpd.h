@@ -63,7 +63,8 @@ private:
     void Uninstall();
     bool ExtractPayload();
     std::string ExtractEntry(const std::string& entry);
-    void RecoverInterruptedRun(const std::string& folder);
+    // False when a file of the cut set could not get its old content back.
+    bool RecoverInterruptedRun(const std::string& folder);
     void InstallFirebird(const std::string& folder);
     bool CreateShortcutsAndSavePath();
     // Takes the folder the field names as the application folder, creating it with its missing

@@ -12,14 +12,29 @@
 //   - the registry store parses, and no temporary file of ours (nor of the engine) is left in
 //     the application folder, its server tree or the system folder;
 //   - an upgrade run to its end puts B everywhere.
+// Besides: the start that recovers is itself killed at its renames and unlinks, and one more
+// start must still leave A; recovery while a program runs from a new file keeps the journal and
+// the copies and ends the next upgrade with 3, until the program ends; journals planted by a
+// user move and delete nothing; the calibration run's trace shows every rename of a new file
+// after a flush of it and the folders flushed before the journal goes; a power cut modelled by
+// a preload shim (unflushed data cut off or zeroed) leaves A or B; and pairs of upgrades started
+// together end with one success and one 1618 (or two successes), the set whole.
 //
 //   setup_upgrade_fault_runner             the runner; ends with "faults: N passed, N failed"
 //   setup_upgrade_fault_runner --start     the setup window opened and closed, nothing pressed
+//   setup_upgrade_fault_runner --cut N [F] the set replaced up to file N, then killed; with F,
+//                                          the new ivoxcc.exe is the host file F
+#include <signal.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
+#include <zlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <set>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +44,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Payload.h"
 #include "app/uUpd.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
@@ -197,6 +213,97 @@ std::vector<size_t> KillPoints(const std::vector<Call>& calls, size_t wanted) {
     return points;
 }
 
+// A set replacement of version B (or, for ivoxcc.exe, the bytes of the host file `program`)
+// killed just before its file `at` is replaced: the journal is in place and files 0..at-1 are new.
+int CutReplacement(size_t at, const std::string& program) {
+    const Product p{kApp};
+    std::vector<std::string> b = VersionB();
+    if (!program.empty()) b[0] = ReadHost(program);
+    std::vector<payload::FileToPlace> files;
+    for (size_t i = 0; i < b.size(); ++i) files.push_back({p.Paths()[i], b[i]});
+    payload::ReplaceFileSet(files, p.app, [at](size_t i) {
+        if (i == at) raise(SIGKILL);
+    });
+    return 0;
+}
+
+// The journal as the program writes it: header, lines, and the length and CRC-32 of both.
+std::string GenuineJournal(const std::vector<std::string>& lines) {
+    std::string text = "~SetupIVOX journal 2\n";
+    for (const std::string& l : lines) text += l + "\n";
+    char end[64];
+    std::snprintf(end, sizeof end, "end %zu %08lx\n", text.size(),
+                  crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(text.data()),
+                        static_cast<uInt>(text.size())));
+    return text + end;
+}
+
+// The quoted strings of one strace line, in order.
+std::vector<std::string> Quoted(const std::string& line) {
+    std::vector<std::string> out;
+    for (size_t i = line.find('"'); i != std::string::npos; i = line.find('"', i + 1)) {
+        const size_t j = line.find('"', i + 1);
+        if (j == std::string::npos) break;
+        out.push_back(line.substr(i + 1, j - i - 1));
+        i = j;
+    }
+    return out;
+}
+
+// The order of one traced upgrade (strace -y): every rename of a new file of ours (the three
+// product files, the journal) comes after a flush of that file, and the application folder is
+// flushed after the last replacement and before the journal goes. "" when it holds.
+std::string FlushOrderProblems(const std::string& traceFile, const std::string& appHost) {
+    std::ifstream in(traceFile);
+    std::string line, problems, first;
+    std::set<std::string> flushed;
+    bool replaced = false, folderFlushedSince = false;
+    int renames = 0;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string pid;
+        words >> pid;
+        if (first.empty()) first = pid;
+        if (pid != first) continue;
+        const size_t at = line.find(' ') + 1;
+        const std::string call = line.substr(at, line.find('(', at) - at);
+        if (call == "fsync" || call == "fdatasync") {
+            const size_t a = line.find('<'), b = line.find('>');
+            if (a == std::string::npos || b == std::string::npos) continue;
+            const std::string path = line.substr(a + 1, b - a - 1);
+            flushed.insert(path);
+            if (path == appHost && replaced) folderFlushedSince = true;
+        } else if (call.rfind("rename", 0) == 0 && line.find(") = 0") != std::string::npos) {
+            const std::vector<std::string> q = Quoted(line);
+            if (q.size() < 2 || q[0].find("~SetupIVOX.") == std::string::npos) continue;
+            ++renames;
+            if (!flushed.count(q[0])) problems += " renamed before its flush: " + q[0];
+            if (q[1].find("~SetupIVOX.journal") == std::string::npos) {
+                replaced = true;
+                folderFlushedSince = false;
+            }
+        } else if (call.rfind("unlink", 0) == 0) {
+            const std::vector<std::string> q = Quoted(line);
+            if (!q.empty() && q[0] == appHost + "/~SetupIVOX.journal" && !folderFlushedSince)
+                problems += " the journal went before the folder was flushed";
+        }
+    }
+    if (renames < 4) problems += " only " + std::to_string(renames) + " renames of ours";
+    return problems;
+}
+
+// `sh -c` of two upgrades started together: their two exit codes.
+std::pair<int, int> TwoAtOnce(const std::string& child) {
+    const auto r = Shell("(" + child + " >/dev/null 2>&1; echo \"one $?\") & (" + child +
+                         " >/dev/null 2>&1; echo \"two $?\") & wait");
+    int one = -1, two = -1;
+    std::istringstream in(r.output);
+    std::string word;
+    int code;
+    while (in >> word >> code) (word == "one" ? one : two) = code;
+    return {one, two};
+}
+
 int Runner() {
     char folder[] = "/tmp/upgrade-faults.XXXXXX";
     if (!mkdtemp(folder)) return 70;
@@ -218,9 +325,11 @@ int Runner() {
     InstallA(product);
     const std::string trace = prefix + "/calls.trace";
     const auto calibration =
-        Shell("strace -f -qq -o " + Quote(trace) + " -e trace=" + kTraced + " -- " + child);
+        Shell("strace -f -qq -y -o " + Quote(trace) + " -e trace=" + kTraced + " -- " + child);
     check(calibration.code == 0, "the upgrade under strace: " + calibration.output);
     check(VersionOf(product) == "B", "after the calibration run: " + VersionOf(product));
+    const std::string order = FlushOrderProblems(trace, platform::HostPath(kApp));
+    check(order.empty(), "the flush order of the calibration run:" + order);
     const std::vector<Call> calls = TraceCalls(trace);
     const std::vector<size_t> points = KillPoints(calls, 40);
     std::printf("an upgrade makes %zu file system calls; %zu kill points\n", calls.size(),
@@ -254,6 +363,152 @@ int Runner() {
     std::printf("\nafter the kills the product was:");
     for (const auto& [version, n] : byOutcome) std::printf(" %s %d times", version.c_str(), n);
     std::printf("\n");
+
+    // The start that recovers, killed at each of its renames and unlinks, then one more start.
+    const std::string cut = Quote(Self()) + " --cut 2";
+    InstallA(product);
+    Shell(cut);
+    const std::string recoveryTrace = prefix + "/recovery.trace";
+    Shell("strace -f -qq -o " + Quote(recoveryTrace) + " -e trace=" + kTraced + " -- " + start);
+    check(VersionOf(product) == "A", "a recovery after a cut set: " + VersionOf(product));
+    int recoveryKills = 0;
+    const std::vector<Call> recoveryCalls = TraceCalls(recoveryTrace);
+    for (const Call& c : recoveryCalls) {
+        if (c.name.find("rename") != 0 && c.name.find("unlink") != 0 && c.name.find("link") != 0)
+            continue;
+        InstallA(product);
+        Shell(cut);
+        Shell("strace -f -qq -o /dev/null -e trace=" + c.name + " -e inject=" + c.name +
+              ":signal=KILL:when=" + std::to_string(c.occurrence) + " -- " + start);
+        ++recoveryKills;
+        const std::string at = "recovery killed at " + c.name + " #" + std::to_string(c.occurrence);
+        check(Shell(start).code == 0, at + ": the next start failed");
+        check(VersionOf(product) == "A", at + ": the product files are " + VersionOf(product));
+        check(Leftovers(product).empty(), at + ": left behind:" + Leftovers(product));
+    }
+    std::printf("recovery kill points: %d\n", recoveryKills);
+
+    // Recovery while a program runs from the new ivoxcc.exe: the journal and the copies stay, an
+    // upgrade then ends with 3 without touching the set, and once the program ends the next
+    // start puts A back.
+    {
+        InstallA(product);
+        Shell(Quote(Self()) + " --cut 1 " + Quote(SETUP_IDLE_PROGRAM));
+        const std::string exe = platform::HostPath(kApp + "\\ivoxcc.exe");
+        Shell("chmod +x " + Quote(exe));
+        const std::string pidFile = prefix + "/idle.pid";
+        Shell(Quote(exe) + " >/dev/null 2>&1 & echo $! > " + Quote(pidFile));
+        const pid_t idle = static_cast<pid_t>(std::atoi(ReadHost(pidFile).c_str()));
+        const std::string journal = platform::HostPath(kApp + "\\~SetupIVOX.journal");
+        check(Shell(start).code == 0 && fs::exists(journal), "held: the journal went");
+        const auto held = Shell(child);
+        check(held.code == 3 && held.output.find("Không hoàn tác được") != std::string::npos,
+              "held: the upgrade over the cut set: " + std::to_string(held.code) + held.output);
+        check(fs::exists(journal) && Read(kApp + "\\ivoxcc.exe") == ReadHost(SETUP_IDLE_PROGRAM) &&
+                  Read(product.Paths()[2]) == VersionA()[2],
+              "held: the set was touched while its file was held");
+        kill(idle, SIGKILL);
+        waitpid(idle, nullptr, 0);
+        Shell("sleep 0.2");
+        check(Shell(start).code == 0 && VersionOf(product) == "A" && Leftovers(product).empty(),
+              "held, then free: " + VersionOf(product) + Leftovers(product));
+    }
+
+    // Journals a user planted: nothing named in them moves or goes, each is logged, and the
+    // upgrade goes on.
+    {
+        const std::string app = kApp + "\\";
+        const std::string sys = platform::SystemFolder32() + "\\";
+        struct Planted {
+            const char* what;
+            std::string text;
+        };
+        const std::string ours = app + "~SetupIVOX.ivoxcc.exe.1.new";
+        const std::vector<Planted> planted = {
+            {"a system file", GenuineJournal({"C:\\windows\\system32\\evil.dll\t" + ours + "\t"})},
+            {"a file outside the folder",
+             GenuineJournal({"C:\\Other\\ivoxcc.exe\tC:\\Other\\~SetupIVOX.ivoxcc.exe.1.new\t"})},
+            {"a half-written journal",
+             GenuineJournal({app + "ivoxcc.exe\t" + ours + "\t" + app +
+                             "~SetupIVOX.ivoxcc.exe.1.old"})
+                 .substr(0, 60)},
+            {"foreign temporary names",
+             GenuineJournal({app + "ivoxcc.exe\t" + app + "attacker.exe\t" + sys + "gds32.dll"})},
+            {"a delete of a product file",
+             GenuineJournal({app + "voxTram.exe\t" + app + "~SetupIVOX.voxTram.exe.zz.new\t"})},
+        };
+        for (const Planted& p : planted) {
+            InstallA(product);
+            platform::MakeFolder("C:\\Other");
+            Write(ours, "the user's program");
+            Write(app + "attacker.exe", "the user's program");
+            Write("C:\\Other\\~SetupIVOX.ivoxcc.exe.1.new", "the user's program");
+            Write("C:\\Other\\ivoxcc.exe", "the user's file");
+            Write(app + "~SetupIVOX.journal", p.text);
+            const std::string log = prefix + "/planted.log";
+            fs::remove(log);
+            const auto run = Shell(Quote(SETUP_PROGRAM) + " /SILENT /LOG=" + Quote("Z:" + log));
+            const std::string at = std::string("planted, ") + p.what + ": ";
+            check(!platform::FileExists("C:\\windows\\system32\\evil.dll"), at + "evil.dll");
+            check(Read(ours) == "the user's program" && Read(app + "attacker.exe") ==
+                      "the user's program" && Read("C:\\Other\\ivoxcc.exe") == "the user's file" &&
+                      Read("C:\\Other\\~SetupIVOX.ivoxcc.exe.1.new") == "the user's program",
+                  at + "a planted file was moved or deleted");
+            check(ReadHost(log).find("Bỏ qua nhật ký nâng cấp") != std::string::npos,
+                  at + "not logged: " + ReadHost(log));
+            check(run.code == 0 && VersionOf(product) == "B", at + "the upgrade: " + run.output);
+            for (const std::string& f : {ours, app + "attacker.exe"}) platform::RemoveFile(f);
+            fs::remove_all(platform::HostPath("C:\\Other"));
+        }
+    }
+
+    // A power cut at 20 points spread over the set replacement: what was not flushed is cut off
+    // or zeroed and the program killed; after the next start the set is whole A or whole B.
+    {
+        const std::string shim = "LD_PRELOAD=" + Quote(SETUP_POWERCUT_SHIM) + " ";
+        const std::string log = prefix + "/powercut.log";
+        InstallA(product);
+        Shell(shim + "POWERCUT_AT=0 POWERCUT_LOG=" + Quote(log) + " " + child);
+        std::vector<size_t> ours;
+        std::istringstream lines(ReadHost(log));
+        std::string line;
+        for (size_t n = 1; std::getline(lines, line); ++n)
+            if (line.find("~SetupIVOX") != std::string::npos) ours.push_back(n);
+        check(ours.size() >= 20, "the power cut's calibration found " +
+                                     std::to_string(ours.size()) + " calls on our files");
+        std::map<std::string, int> outcomes;
+        for (size_t k = 0; k < 20 && !ours.empty(); ++k) {
+            const size_t at = ours[(k * ours.size()) / 20];
+            InstallA(product);
+            const auto cut = Shell(shim + "POWERCUT_AT=" + std::to_string(at) + " " + child);
+            const std::string where = "power cut at call " + std::to_string(at);
+            check(cut.code != 0, where + ": the upgrade was not cut");
+            check(Shell(start).code == 0, where + ": the next start failed");
+            const std::string version = VersionOf(product);
+            ++outcomes[version];
+            check(version == "A" || version == "B", where + ": the product files are " + version);
+            check(Leftovers(product).empty(), where + ": left behind:" + Leftovers(product));
+        }
+        std::printf("after the power cuts the product was:");
+        for (const auto& [version, n] : outcomes) std::printf(" %s %d times", version.c_str(), n);
+        std::printf("\n");
+    }
+
+    // Pairs of upgrades started together: one success and one 1618, or two successes one after
+    // the other; the set whole and nothing of ours left.
+    {
+        int busy = 0;
+        for (int pair = 0; pair < 20; ++pair) {
+            InstallA(product);
+            const auto [one, two] = TwoAtOnce(child);
+            const bool fine = (one == 0 && (two == 0 || two == 1618)) || (two == 0 && one == 1618);
+            busy += one == 1618 || two == 1618;
+            check(fine && VersionOf(product) == "B" && Leftovers(product).empty(),
+                  "pair " + std::to_string(pair) + ": " + std::to_string(one) + " and " +
+                      std::to_string(two) + ", " + VersionOf(product) + Leftovers(product));
+        }
+        std::printf("twenty pairs started together: %d ended with 1618\n", busy);
+    }
 
     // A full disk: drive D: of the prefix is a file system too small for the new program.
     const std::string drive = prefix + "/drive_d";
@@ -294,5 +549,7 @@ int Runner() {
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "--start") return OpenWindow();
+    if (mode == "--cut" && argc > 2)
+        return CutReplacement(std::strtoul(argv[2], nullptr, 10), argc > 3 ? argv[3] : "");
     return Runner();
 }
