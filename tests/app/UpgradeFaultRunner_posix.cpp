@@ -259,12 +259,23 @@ std::string FlushOrderProblems(const std::string& traceFile, const std::string& 
     std::set<std::string> flushed;
     bool replaced = false, folderFlushedSince = false;
     int renames = 0;
+    std::string pending;  // a call of the program that another thread's call cut in two
     while (std::getline(in, line)) {
         std::istringstream words(line);
         std::string pid;
         words >> pid;
         if (first.empty()) first = pid;
         if (pid != first) continue;
+        const size_t cut = line.find(" <unfinished ...>");
+        if (cut != std::string::npos) {
+            pending = line.substr(0, cut);
+            continue;
+        }
+        const size_t resumed = line.find(" resumed>");
+        if (line.find("<... ") != std::string::npos && resumed != std::string::npos) {
+            line = pending + line.substr(resumed + 9);
+            pending.clear();
+        }
         const size_t at = line.find(' ') + 1;
         const std::string call = line.substr(at, line.find('(', at) - at);
         if (call == "fsync" || call == "fdatasync") {
