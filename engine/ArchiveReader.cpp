@@ -177,21 +177,15 @@ bool ReadDirectory(Source& source, Directory& out, std::string& why) {
         why = "entry count exceeds the central directory";
         return false;
     }
-    // Where the directory really is: right before the end record, unless bytes sit between
-    // them. The difference to the declared offset is a stub in front of the archive whose
-    // offsets were not adjusted; it moves every local offset too.
-    const uint64_t real = end.recordPosition - end.centralSize;
-    const uint64_t declared = end.centralOffset;
-    auto directoryAt = [&](uint64_t at) {
-        uint8_t sig[4];
-        return end.entries == 0 || (source.ReadAt(at, sig, 4) && zip::Get32(sig) == kCentralSig);
-    };
-    uint64_t start;
-    if (real >= declared && directoryAt(real)) {
-        start = real;
-    } else if (declared <= real && directoryAt(declared)) {
-        start = declared;  // something sits between the directory and the end record
-    } else {
+    // The directory ends where the end record (or its zip64 form) begins, as the component's
+    // listing reads it: a directory declared elsewhere with other bytes in between is not
+    // taken, so the engine never extracts entries the listing could not show. A difference to
+    // the declared offset is a stub in front of the archive whose offsets were not adjusted;
+    // it moves every local offset too (modulo 2^64: an offset moved below the start fails its
+    // read).
+    const uint64_t start = end.recordPosition - end.centralSize;
+    uint8_t sig[4];
+    if (end.entries > 0 && !(source.ReadAt(start, sig, 4) && zip::Get32(sig) == kCentralSig)) {
         why = "central directory not found";
         return false;
     }

@@ -25,13 +25,13 @@ int main(int argc, char** argv) {
     try {
         app.Initialize(ui::CreateNativeBackend());
         if (password) {
-            std::string text = ZipLoadStr(10155);
-            result = ShowZipDialogBox(ZipLoadStr(10154), text,
+            std::string text = ZipLoadStr(kMsgEnterPassword);
+            result = ShowZipDialogBox(ZipLoadStr(kMsgPasswordTitle), text,
                                       DlgButton(mbOK) | DlgButton(mbCancel) | DlgButton(mbAll),
                                       zmtPassword | kContextExtractPassword);
             if (result == mrOk) std::printf("password: %s\n", text.c_str());
         } else {
-            std::string text = ZipLoadStr(10102);
+            std::string text = ZipLoadStr(kMsgNoZipFile);
             result = ShowZipDialogBox(platform::Utf16ToAnsi(app.Title()), text, DlgButton(mbOK),
                                       zmtError | kContextException);
         }

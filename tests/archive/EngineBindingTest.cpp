@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/Zbmsgstr.h"
 #include "archive/ZipBuilder.h"
 #include "platform/Files.h"
 #include "platform/Modules.h"
@@ -191,7 +192,7 @@ TEST_F(EngineBindingTest, NegativeEngineResultsBecomeTheirErrors) {
     // An exception inside the engine is result -7; the engine is unloaded all the same.
     engine.Script({}, 5, kFakeRaise);
     log.clear();
-    EXPECT_EQ(z->Extract(), 10124);
+    EXPECT_EQ(z->Extract(), kMsgDllCritical);
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back(), "10124 critical DLL Error -7");
     EXPECT_FALSE(z->Dll_Load());
@@ -210,7 +211,7 @@ TEST_F(EngineBindingTest, AbortReachesARunningEngineWithItsValue) {
     engine.Script({FakeStep{DZ_ACT_ABORT_VALUE, 0, 77, "", 0, 0, nullptr, 0, 0, nullptr, 0},
                    FakeStep{DZ_ACT_TICK, 0, 0, "", 0, 0, nullptr, 0, 0, nullptr, 0}},
                   -1);
-    EXPECT_EQ(z->Extract(), 10120);
+    EXPECT_EQ(z->Extract(), kMsgDllCancelled);
     EXPECT_EQ(engine.AbortCalls(), 1);
     EXPECT_EQ(engine.AbortValue(), 77);
     EXPECT_EQ(engine.Outcome(1).result, DZ_CB_CANCEL);

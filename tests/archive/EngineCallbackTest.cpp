@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/Zbmsgstr.h"
 #include "archive/ZipBuilder.h"
 #include "ui/Application.h"
 #include "ui/HeadlessBackend.h"
@@ -121,7 +122,7 @@ TEST_F(EngineCallbackTest, WithoutAPasswordHandlerTheComponentAsks) {
     EXPECT_EQ(r.ActionReply, DZ_REPLY_NO);
     EXPECT_EQ(r.Number, 0);
     EXPECT_EQ(log, (std::vector<std::string>{"message 10151 Error - no extract password given"}));
-    EXPECT_EQ(w().ErrCode, 10151);
+    EXPECT_EQ(w().ErrCode, kMsgNoExtractPassword);
 
     // Attended: the password dialog; CancelAll skips every further entry.
     w().Unattended = false;

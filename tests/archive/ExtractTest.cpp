@@ -172,7 +172,7 @@ TEST_F(ExtractTest, TheBaseFolderMustExistAndTakeFiles) {
     const std::string missing = folder + "\\new\\deeper";
     z->ExtrBaseDir = missing;
     z->SetFSpecArgs({"readme.txt"});
-    EXPECT_EQ(z->Extract(), 10504);
+    EXPECT_EQ(z->Extract(), kMsgBaseDirMissing);
     EXPECT_EQ(log.back(),
               "10504 Extract directory '" + platform::FullPathName(missing) + "\\' must exist");
     EXPECT_EQ(engine.Calls(), 0);
@@ -208,7 +208,7 @@ TEST_F(ExtractTest, TheBaseFolderMustExistAndTakeFiles) {
     }
     z->ExtrBaseDir = target;
     z->ExtrOptions = 0;
-    EXPECT_EQ(z->Extract(), 11051);
+    EXPECT_EQ(z->Extract(), kMsgCannotWrite);
     const std::string head = "11051 Cannot write to " + platform::FullPathName(target) + "\\  <";
     EXPECT_EQ(log.back().compare(0, head.size(), head), 0) << log.back();
     EXPECT_EQ(log.back().back(), '>');
@@ -305,7 +305,7 @@ TEST_F(ExtractTest, AHandlerThatFailedIsNamedInTheOperationsError) {
         throw std::runtime_error("boom");
     });
     engine.Script({Step(DZ_ACT_OVERWRITE, 1, "readme.txt")}, -3);
-    EXPECT_EQ(z->Extract(), 10123);
+    EXPECT_EQ(z->Extract(), kMsgDllHandler);
     EXPECT_EQ(engine.Outcome(0).result, DZ_CB_HANDLER_FAILED);
     EXPECT_EQ(log.back(), "10123 DLL Error - Exception in handler  #10 \"boom\"");
     EXPECT_EQ(z->SuccessCnt(), 0);
@@ -318,7 +318,7 @@ TEST_F(ExtractTest, WithoutAnArchiveNothingRuns) {
     EXPECT_NE(z->Extract(), 0);
     EXPECT_FALSE(log.empty());
     z->Clear();
-    EXPECT_EQ(z->Extract(), 10102);
+    EXPECT_EQ(z->Extract(), kMsgNoZipFile);
     EXPECT_EQ(log.back(), "10102 Error - no zip file specified!");
     EXPECT_EQ(engine.Calls(), 0);
 }

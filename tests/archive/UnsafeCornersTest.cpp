@@ -182,7 +182,7 @@ TEST_F(UnsafeCornersTest, AHugeStageNumberHasNoName) {
     zip->Worker().ReportToUser(zacXItem, INT32_MAX, 10, "");
     zip->Worker().ReportToUser(zacXItem, INT32_MIN, 10, "");
     zip->Worker().ReportToUser(zacXItem, 9, 10, "");
-    EXPECT_EQ(stages, (std::vector<std::string>{"", "", ZipLoadStr(11409)}));
+    EXPECT_EQ(stages, (std::vector<std::string>{"", "", ZipLoadStr(kMsgLoadingDirectory)}));
 }
 
 }  // namespace

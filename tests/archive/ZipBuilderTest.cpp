@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/uUpd.h"
+#include "archive/Zbmsgstr.h"
 #include "archive/ZipBuilder.h"
 #include "platform/Drives.h"
 #include "platform/Files.h"
@@ -203,11 +204,11 @@ TEST_F(ZipBuilderTest, ATemporaryFolderOnARemovableDriveFailsEveryStart) {
     z.Unattended = true;
     RecordMessages(z);
     z.TempDir = "R:\\temp";
-    EXPECT_EQ(z.Starting(), 11051);
+    EXPECT_EQ(z.Starting(), kMsgCannotWrite);
     EXPECT_FALSE(z.Busy());
     z.SetFileName("C:\\a.zip");
     EXPECT_EQ(z.ZipFileName(), "");
-    EXPECT_EQ(z.GetErrCode(), 11051);
+    EXPECT_EQ(z.GetErrCode(), kMsgCannotWrite);
     EXPECT_EQ(messages, (std::vector<std::string>{"11051 Cannot write to R:\\",
                                                   "11051 Cannot write to R:\\"}));
     z.TempDir = "C:\\";

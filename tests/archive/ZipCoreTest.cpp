@@ -25,11 +25,11 @@ TEST(ZipErrors, EveryConstructorTakesItsTextFromTheTable) {
     EXPECT_EQ(quiet.Message(), "not Active");
     EXPECT_FALSE(quiet.ShowDialog());
 
-    EXPECT_EQ(EZipBuilder(10124, 7).Message(), "critical DLL Error 7");
+    EXPECT_EQ(EZipBuilder(kMsgDllCritical, 7).Message(), "critical DLL Error 7");
     // A literal text must take the text form, not the flag form.
-    EZipBuilder drive(11051, "A:\\");
+    EZipBuilder drive(kMsgCannotWrite, "A:\\");
     EXPECT_EQ(drive.Message(), "Cannot write to A:\\");
-    EXPECT_EQ(drive.MessageId(), 11051);
+    EXPECT_EQ(drive.MessageId(), kMsgCannotWrite);
     EXPECT_TRUE(drive.ShowDialog());
     EXPECT_EQ(EZipBuilder(10181, std::string("a.txt"), std::string("C:\\d")).Message(),
               "Overwrite file 'a.txt' in 'C:\\d' ?");
@@ -42,8 +42,8 @@ TEST(ZipErrors, EveryConstructorTakesItsTextFromTheTable) {
 }
 
 TEST(ZipErrors, SystemErrorNumberAddsTheSystemsText) {
-    EXPECT_EQ(EZipBuilder(11051, std::string("X:"), 0u).Message(), "Cannot write to X:");
-    const std::string m = EZipBuilder(11051, std::string("X:"), 0x20u).Message();
+    EXPECT_EQ(EZipBuilder(kMsgCannotWrite, std::string("X:"), 0u).Message(), "Cannot write to X:");
+    const std::string m = EZipBuilder(kMsgCannotWrite, std::string("X:"), 0x20u).Message();
     const std::string head = "Cannot write to X:  <20 : ";
     ASSERT_EQ(m.compare(0, head.size(), head), 0) << m;
     EXPECT_GT(m.size(), head.size() + 1);
@@ -273,9 +273,9 @@ TEST_F(ZipCoreTest, CheckTerminateReplacesThePumpAndCanCancel) {
 TEST_F(ZipCoreTest, ShowZipMessageRecordsShowsAndReports) {
     RecordMessages();
     AnswerDialogs(mrOk);
-    core.ShowZipMessage(10151, " for a.txt");
+    core.ShowZipMessage(kMsgNoExtractPassword, " for a.txt");
     const std::string text = "Error - no extract password given for a.txt";
-    EXPECT_EQ(core.ErrCode, 10151);
+    EXPECT_EQ(core.ErrCode, kMsgNoExtractPassword);
     EXPECT_EQ(core.ErrMessage, text);
     EXPECT_EQ(Take(),
               (std::vector<std::string>{"dialog 'Setup_iVOX' '" + text + "' " +
@@ -288,14 +288,14 @@ TEST_F(ZipCoreTest, UnattendedShowsNoDialogAndWithoutAHandlerRecordsNothing) {
     core.Unattended = true;
     core.ErrCode = 5;
     core.ErrMessage = "before";
-    core.ShowZipMessage(10151, "");
+    core.ShowZipMessage(kMsgNoExtractPassword, "");
     EXPECT_EQ(core.ErrCode, 5);
     EXPECT_EQ(core.ErrMessage, "before");
 
     RecordMessages();
-    core.ShowZipMessage(10151, "");
-    core.ShowExceptionError(EZipBuilder(11051, "A:\\"));
-    EXPECT_EQ(core.ErrCode, 11051);
+    core.ShowZipMessage(kMsgNoExtractPassword, "");
+    core.ShowExceptionError(EZipBuilder(kMsgCannotWrite, "A:\\"));
+    EXPECT_EQ(core.ErrCode, kMsgCannotWrite);
     EXPECT_EQ(Take(), (std::vector<std::string>{"message 10151 'Error - no extract password given'",
                                                 "message 11051 'Cannot write to A:\\'"}));
 }
@@ -303,7 +303,7 @@ TEST_F(ZipCoreTest, UnattendedShowsNoDialogAndWithoutAHandlerRecordsNothing) {
 TEST_F(ZipCoreTest, ExceptionsShowTheErrorDialogUnlessTheyAskNotTo) {
     RecordMessages();
     AnswerDialogs(mrOk);
-    core.ShowExceptionError(EZipBuilder(11051, "A:\\"));
+    core.ShowExceptionError(EZipBuilder(kMsgCannotWrite, "A:\\"));
     core.ShowExceptionError(EZipAbort());
     EXPECT_EQ(core.ErrCode, 11007);
     EXPECT_EQ(core.ErrMessage, "User canceled operation");

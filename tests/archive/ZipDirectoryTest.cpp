@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/Zbmsgstr.h"
 #include "archive/ZipBuilder.h"
 #include "platform/Drives.h"
 #include "platform/Files.h"
@@ -143,7 +144,7 @@ TEST_F(ZipDirectoryTest, AFileWithoutAnEndRecordIsNoArchive) {
     for (size_t size : {size_t(10), size_t(5000)}) {
         messages.clear();
         const std::string path = Write("plain.txt", Bytes(size, 'x'));
-        EXPECT_EQ(Open(path), 11036);
+        EXPECT_EQ(Open(path), kMsgNotZip);
         EXPECT_EQ(messages,
                   (std::vector<std::string>{"11036 This archive is not a valid Zip archive"}));
         EXPECT_EQ(zip.Count(), 0);
@@ -207,7 +208,7 @@ TEST_F(ZipDirectoryTest, BytesAfterTheCommentAreFillerOrGarbage) {
         const fixtures::Archive a = w.Build();
         const std::string path = Write("tail.zip", a);
         if (c.warned) {
-            EXPECT_EQ(Open(path), 10204);
+            EXPECT_EQ(Open(path), kMsgBytesAfterComment);
             EXPECT_EQ(
                 messages,
                 (std::vector<std::string>{"10204 Warning - Garbage at the end of the zipfile!"}));
@@ -235,7 +236,7 @@ TEST_F(ZipDirectoryTest, AProgramStubInFront) {
 
     w.adjust_offsets = false;
     const fixtures::Archive loose = w.Build();
-    EXPECT_EQ(Open(Write("loose.exe", loose)), 10203);
+    EXPECT_EQ(Open(Write("loose.exe", loose)), kMsgCentralMoved);
     EXPECT_EQ(messages, (std::vector<std::string>{"10203 Warning - Error in zip structure!"}));
     ASSERT_EQ(zip.Count(), 2);
     EXPECT_EQ(zip.ZipSOC(), loose.layout.central_offset + 10000);
@@ -275,16 +276,16 @@ TEST_F(ZipDirectoryTest, DamagedDirectoriesFailWithTheirMessage) {
     std::vector<Case> cases;
     fixtures::Archive sig = good;
     sig.Put32(second, 0x12345678);
-    cases.push_back({"wrong header signature", sig, 11015});
+    cases.push_back({"wrong header signature", sig, kMsgBadCentralSig});
     fixtures::Archive comment = good;
     comment.SetCentral(1, fixtures::Field::CommentLength, 60000);
-    cases.push_back({"comment past the end", comment, 11022});
+    cases.push_back({"comment past the end", comment, kMsgCommentShort});
     fixtures::Archive count = good;
     count.SetEnd(fixtures::EndField::TotalEntries, 3);
-    cases.push_back({"more entries than headers", count, 11013});
+    cases.push_back({"more entries than headers", count, kMsgHeaderShort});
     fixtures::Archive longName = good;
     longName.SetCentral(0, fixtures::Field::NameLength, 260);
-    cases.push_back({"name of 260 bytes", longName, 11017});
+    cases.push_back({"name of 260 bytes", longName, kMsgBadName});
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -306,7 +307,7 @@ TEST_F(ZipDirectoryTest, NamesOf259BytesAreTheLongestAccepted) {
 
     ZipWriter w2;
     w2.Add(fixtures::StoredEntry(std::string(256, 'n') + ".txt", "x"));
-    EXPECT_EQ(Open(Write("longer.zip", w2.Build())), 11017);
+    EXPECT_EQ(Open(Write("longer.zip", w2.Build())), kMsgBadName);
     EXPECT_EQ(zip.Count(), 0);
 }
 
@@ -316,7 +317,7 @@ TEST_F(ZipDirectoryTest, RecordsBetweenTheLastHeaderAndTheEndRecordAreRefused) {
     // The signature record counts as part of the central directory, so the end record no longer
     // follows the last header.
     w.digital_signature = Bytes{1, 2, 3};
-    EXPECT_EQ(Open(Write("signed.zip", w.Build())), 11011);
+    EXPECT_EQ(Open(Write("signed.zip", w.Build())), kMsgBadEnd);
     EXPECT_EQ(zip.Count(), 0);
 
     // Zip64 records do not count, so the directory seems to start late: the reader warns and
@@ -324,7 +325,7 @@ TEST_F(ZipDirectoryTest, RecordsBetweenTheLastHeaderAndTheEndRecordAreRefused) {
     w.digital_signature.reset();
     w.zip64_end = true;
     messages.clear();
-    EXPECT_EQ(Open(Write("zip64.zip", w.Build())), 11015);
+    EXPECT_EQ(Open(Write("zip64.zip", w.Build())), kMsgBadCentralSig);
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0], "10203 Warning - Error in zip structure!");
     EXPECT_EQ(zip.Count(), 0);
@@ -440,7 +441,7 @@ TEST_F(ZipDirectoryTest, ADiskPromptWhileUnattendedFailsAndOneAnsweredByTheProgr
     }
     ASSERT_TRUE(testing_machine::MapTestDrive('b', disks.back(), platform::kDriveRemovable));
 
-    EXPECT_EQ(Open("B:\\disk.zip"), 11025);
+    EXPECT_EQ(Open("B:\\disk.zip"), kMsgUnattendedDisk);
     EXPECT_EQ(zip.Count(), 0);
 
     std::vector<int32_t> asked;
