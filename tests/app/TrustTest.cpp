@@ -100,6 +100,15 @@ protected:
             if (!platform::FileExists(kApp)) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
+        // The shortcuts the installs made, so the shortcut tests later in the run find none.
+        const std::string link = std::string("Solvenza Quillora") + platform::ShortcutExtension();
+        std::string desktop, programs;
+        if (platform::GetSpecialFolderPath(platform::kCsidlDesktop, desktop))
+            platform::RemoveFile(desktop + "\\" + link);
+        if (platform::GetSpecialFolderPath(platform::kCsidlPrograms, programs)) {
+            platform::RemoveFile(programs + "\\Solvenza\\" + link);
+            platform::RemoveFolder(programs + "\\Solvenza");
+        }
         platform::DeleteKeyTree(platform::RegRoot::LocalMachine, TuUpd::kProductKey,
                                 TuUpd::kProductView);
         platform::DeleteKeyTree(platform::RegRoot::LocalMachine, installed::kUninstallKey,
