@@ -649,6 +649,15 @@ void WinPeer::Changed(Prop what) {
 
 // ---- FormPeer --------------------------------------------------------------------------------
 
+// Where the model puts a form on the screen, in pixels: its place is in 96-dpi units of the
+// screen at the system dpi, as ScreenSize reports it.
+int ScreenX(const Form& form) {
+    return Scale(form.Left(), SystemDpi());
+}
+int ScreenY(const Form& form) {
+    return Scale(form.Top(), SystemDpi());
+}
+
 // The window styles of a form: its border style and title-bar buttons.
 DWORD FormStyle(const Form& form) {
     DWORD style = WS_CLIPCHILDREN;
@@ -687,14 +696,14 @@ DWORD FormExStyle(const Form& form) {
 
 FormPeer::FormPeer(Win32Backend& backend, Form& form) : ContainerPeer(backend, form), form_(form) {
     const DWORD style = Style(), exStyle = ExStyle();
-    // A centred form goes on the primary monitor, a designed one where the model puts it; the
-    // dpi is that monitor's.
+    // A centred form goes on the primary monitor, a designed one where the model puts it (in
+    // the units of ScreenSize: the screen at the system dpi); the dpi is that monitor's.
     const bool centred = form.Position() == FormPosition::ScreenCenter;
-    dpi_ = centred ? MonitorDpi(POINT{0, 0}) : MonitorDpi(POINT{form.Left(), form.Top()});
+    int x = ScreenX(form), y = ScreenY(form);
+    dpi_ = centred ? MonitorDpi(POINT{0, 0}) : MonitorDpi(POINT{x, y});
     RECT r{0, 0, Scale(form.ClientWidth(), dpi_), Scale(form.ClientHeight(), dpi_)};
     AdjustForDpi(r, style, exStyle, dpi_);
     const int width = r.right - r.left, height = r.bottom - r.top;
-    int x = form.Left(), y = form.Top();
     if (centred) {
         x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
         y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
@@ -741,7 +750,7 @@ void FormPeer::Changed(Prop what) {
             AdjustForDpi(r, Style(), ExStyle(), dpi_);
             UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
             if (form_.Position() == FormPosition::ScreenCenter) flags |= SWP_NOMOVE;
-            SetWindowPos(hwnd_, nullptr, form_.Left(), form_.Top(), r.right - r.left,
+            SetWindowPos(hwnd_, nullptr, ScreenX(form_), ScreenY(form_), r.right - r.left,
                          r.bottom - r.top, flags);
             return;
         }
