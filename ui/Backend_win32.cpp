@@ -236,8 +236,8 @@ HBITMAP DecodePicture(const std::vector<uint8_t>& bytes, int dpi, SIZE& size) {
         return nullptr;
     UINT width = 0, height = 0;
     // A picture of a window is small; the limit keeps the buffer size within 32 bits.
-    if (FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0 || width > 2048 ||
-        height > 2048)
+    if (FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0 || width > 8192 ||
+        height > 8192)
         return nullptr;
     IWICBitmapSource* source = converter.Get();
     if (dpi != kDesignDpi) {
@@ -245,7 +245,8 @@ HBITMAP DecodePicture(const std::vector<uint8_t>& bytes, int dpi, SIZE& size) {
         // factor, and it is there since Windows XP's imaging component.
         const UINT w = static_cast<UINT>(Scale(static_cast<int>(width), dpi));
         const UINT h = static_cast<UINT>(Scale(static_cast<int>(height), dpi));
-        if (w == 0 || h == 0 || FAILED(factory->CreateBitmapScaler(scaler.Put())) ||
+        if (w == 0 || h == 0 || w > 8192 || h > 8192 ||
+            FAILED(factory->CreateBitmapScaler(scaler.Put())) ||
             FAILED(scaler->Initialize(converter.Get(), w, h, WICBitmapInterpolationModeFant)))
             return nullptr;
         source = scaler.Get();
