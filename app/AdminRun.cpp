@@ -7,6 +7,7 @@
 #include "app/uUpd.h"
 #include "platform/Console.h"
 #include "platform/RunLock.h"
+#include "platform/SystemVersion.h"
 #include "platform/Text.h"
 
 namespace admin {
@@ -65,6 +66,7 @@ Run::Run(const std::vector<std::string>& args) {
     std::string line = "Setup_iVOX";
     for (const std::string& a : args) line += " " + a;
     runlog::Line(line);
+    runlog::Line("Hệ điều hành: " + platform::SystemVersionText());
     if (options_.dirGiven) {
         // The trailing backslashes off, as the field takes them off when the window gets it.
         std::u16string folder = platform::Utf8ToUtf16(options_.dir);

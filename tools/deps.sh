@@ -13,6 +13,9 @@ windows=(locales g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mi
 wanted=("${native[@]}")
 if [ "${1:-all}" = all ]; then wanted+=("${windows[@]}"); fi
 
+# The i686 build runs under Wine's 32-bit half, which is a package of the i386 architecture.
+if [ "${1:-all}" = all ]; then wanted+=(wine32:i386); fi
+
 missing=()
 for p in "${wanted[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
@@ -23,6 +26,9 @@ as_root=(env DEBIAN_FRONTEND=noninteractive)
 if [ "$(id -u)" -ne 0 ]; then as_root=(sudo "${as_root[@]}"); fi
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
+    if [[ " ${missing[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        "${as_root[@]}" dpkg --add-architecture i386
+    fi
     "${as_root[@]}" apt-get update -qq
     "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

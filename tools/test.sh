@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every preset and runs every test: native, sanitizers, and
-# the Windows build under Wine in a fresh prefix. Screenshots of the real window land in
+# both Windows builds under Wine, each in a fresh prefix. Screenshots of the real window land in
 # build/<preset>/screenshots/.
 set -uo pipefail
 cd "$(dirname "$(realpath "$0")")/.."
@@ -21,7 +21,7 @@ failed=0
 run_ctest() {
     local log; log=$(mktemp)
     # Windows tests share one Wine prefix (and its registry), so they run one at a time.
-    local jobs=2; [ "$1" = windows ] && jobs=1
+    local jobs=2; [[ "$1" = windows* ]] && jobs=1
     ctest --preset "$1" -j "$jobs" 2>&1 | tee "$log"
     local line; line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
     if [ -z "$line" ]; then
@@ -54,6 +54,13 @@ step "Testing windows under Wine"
 export WINEPREFIX="$PWD/build/windows/wineprefix"
 tools/wine-prefix.sh "$WINEPREFIX"
 run_ctest windows
+wineserver -k 2>/dev/null || true
+# The 32-bit build under Wine's 32-bit half, in a 64-bit prefix of its own (the registry views
+# and system folders of WOW64); its install tests also run once in a 32-bit prefix.
+step "Testing windows-x86 under Wine"
+export WINEPREFIX="$PWD/build/windows-x86/wineprefix"
+tools/wine-prefix.sh "$WINEPREFIX"
+run_ctest windows-x86
 wineserver -k 2>/dev/null || true
 
 step "Done"

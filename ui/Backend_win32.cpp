@@ -5,9 +5,16 @@
 // windows of our own classes (form and panel), which hand each notification to the peer of the
 // control that sent it. Bevels and pictures are small windows of our own classes that paint
 // themselves. No C++ exception ever leaves a window procedure.
+//
+// The model keeps the window description's coordinates and font sizes, which are drawn for
+// 96 dpi. The program is per-monitor dpi aware (its manifest says so): every window of a form
+// gets the model's values scaled to the dpi of the monitor the form is on, and again when the
+// form moves to a monitor of another dpi (WM_DPICHANGED). What the backend measures for the
+// model (text, fields, frames, the screen) it hands back in 96-dpi units.
 #include <windows.h>
 //
 #include <commctrl.h>
+#include <shellscalingapi.h>
 #include <wincodec.h>
 
 #include <map>
@@ -16,6 +23,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/Modules.h"
 #include "platform/Text.h"
 #include "ui/Application.h"
 
@@ -86,6 +94,84 @@ void FillSolid(HDC dc, const RECT& r, COLORREF c) {
     SetBkColor(dc, old);
 }
 
+// ---- Dots per inch ---------------------------------------------------------------------------
+
+// The dpi the window description is drawn for.
+constexpr int kDesignDpi = 96;
+
+// The dpi calls newer than Windows 7, looked up at run time; each is nullptr where the system
+// has none, and the system dpi stands in.
+struct DpiCalls {
+    UINT(WINAPI* dpiForWindow)(HWND) = nullptr;                             // Windows 10 1607
+    BOOL(WINAPI* adjustForDpi)(RECT*, DWORD, BOOL, DWORD, UINT) = nullptr;  // Windows 10 1607
+    HRESULT(WINAPI* dpiForMonitor)(HMONITOR, MONITOR_DPI_TYPE, UINT*, UINT*) = nullptr;  // 8.1
+};
+
+template <class F>
+void BindCall(F& call, platform::ModuleHandle module, const char* name) {
+    call = module ? reinterpret_cast<F>(platform::ModuleExport(module, name)) : nullptr;
+}
+
+const DpiCalls& Dpi() {
+    static const DpiCalls calls = [] {
+        DpiCalls c;
+        platform::ModuleHandle user = GetModuleHandleW(L"user32.dll");
+        BindCall(c.dpiForWindow, user, "GetDpiForWindow");
+        BindCall(c.adjustForDpi, user, "AdjustWindowRectExForDpi");
+        // Loaded for the rest of the process, from the system folder only.
+        BindCall(c.dpiForMonitor, platform::OpenSystemModule("shcore.dll"), "GetDpiForMonitor");
+        return c;
+    }();
+    return calls;
+}
+
+// The system dpi: that of the primary monitor at log-on, what Windows 7 and 8 scale to.
+int SystemDpi() {
+    HDC dc = GetDC(nullptr);
+    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 0;
+    if (dc) ReleaseDC(nullptr, dc);
+    return dpi > 0 ? dpi : kDesignDpi;
+}
+
+// The dpi of the monitor that holds the point (the nearest one when none does).
+int MonitorDpi(POINT p) {
+    UINT x = 0, y = 0;
+    if (Dpi().dpiForMonitor &&
+        SUCCEEDED(Dpi().dpiForMonitor(MonitorFromPoint(p, MONITOR_DEFAULTTONEAREST),
+                                      MDT_EFFECTIVE_DPI, &x, &y)) &&
+        x > 0)
+        return static_cast<int>(x);
+    return SystemDpi();
+}
+
+int WindowDpi(HWND hwnd) {
+    if (Dpi().dpiForWindow)
+        if (const UINT dpi = Dpi().dpiForWindow(hwnd)) return static_cast<int>(dpi);
+    return SystemDpi();
+}
+
+// A length of the description at `dpi`, and a measured length back in the description's units
+// (rounded up, so that what was measured still fits).
+int Scale(int v, int dpi) {
+    return MulDiv(v, dpi, kDesignDpi);
+}
+int Unscale(int v, int dpi) {
+    return v >= 0 ? (v * kDesignDpi + dpi - 1) / dpi : -((-v * kDesignDpi + dpi - 1) / dpi);
+}
+
+// The window rectangle around a client rectangle at `dpi`.
+void AdjustForDpi(RECT& r, DWORD style, DWORD exStyle, int dpi) {
+    if (Dpi().adjustForDpi)
+        Dpi().adjustForDpi(&r, style, FALSE, exStyle, static_cast<UINT>(dpi));
+    else
+        AdjustWindowRectEx(&r, style, FALSE, exStyle);
+}
+
+Font ScaledFont(Font font, int dpi) {
+    font.height = Scale(font.height, dpi);
+    return font;
+}
+
 // A COM interface reference released when it goes out of scope.
 template <class T>
 class ComRef {
@@ -120,9 +206,10 @@ class ComScope {
 };
 
 // Decodes a picture (PNG, or any format the system's imaging component reads) into a top-down
-// 32-bit DIB with premultiplied alpha. Returns nullptr when the bytes cannot be decoded or the
-// system has no imaging component; the control then shows its background only.
-HBITMAP DecodePicture(const std::vector<uint8_t>& bytes, SIZE& size) {
+// 32-bit DIB with premultiplied alpha, resized smoothly from the description's 96 dpi to `dpi`.
+// Returns nullptr when the bytes cannot be decoded or the system has no imaging component; the
+// control then shows its background only.
+HBITMAP DecodePicture(const std::vector<uint8_t>& bytes, int dpi, SIZE& size) {
     size = SIZE{0, 0};
     if (bytes.empty() || bytes.size() > 0x7FFFFFFF) return nullptr;
     ComScope com;
@@ -136,6 +223,7 @@ HBITMAP DecodePicture(const std::vector<uint8_t>& bytes, SIZE& size) {
     ComRef<IWICBitmapDecoder> decoder;
     ComRef<IWICBitmapFrameDecode> frame;
     ComRef<IWICFormatConverter> converter;
+    ComRef<IWICBitmapScaler> scaler;
     if (FAILED(factory->CreateStream(stream.Put())) ||
         FAILED(stream->InitializeFromMemory(copy.data(), static_cast<DWORD>(copy.size()))) ||
         FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr,
@@ -151,6 +239,20 @@ HBITMAP DecodePicture(const std::vector<uint8_t>& bytes, SIZE& size) {
     if (FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0 || width > 8192 ||
         height > 8192)
         return nullptr;
+    IWICBitmapSource* source = converter.Get();
+    if (dpi != kDesignDpi) {
+        // Fant's filter averages the pixels a shrunk or grown pixel covers: smooth edges at any
+        // factor, and it is there since Windows XP's imaging component.
+        const UINT w = static_cast<UINT>(Scale(static_cast<int>(width), dpi));
+        const UINT h = static_cast<UINT>(Scale(static_cast<int>(height), dpi));
+        if (w == 0 || h == 0 || w > 8192 || h > 8192 ||
+            FAILED(factory->CreateBitmapScaler(scaler.Put())) ||
+            FAILED(scaler->Initialize(converter.Get(), w, h, WICBitmapInterpolationModeFant)))
+            return nullptr;
+        source = scaler.Get();
+        width = w;
+        height = h;
+    }
 
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -166,7 +268,7 @@ HBITMAP DecodePicture(const std::vector<uint8_t>& bytes, SIZE& size) {
         return nullptr;
     }
     const UINT stride = width * 4;
-    if (FAILED(converter->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)))) {
+    if (FAILED(source->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)))) {
         DeleteObject(bitmap);
         return nullptr;
     }
@@ -194,6 +296,13 @@ class WinPeer : public Peer {
     void SetFocus() override {
         if (hwnd_) ::SetFocus(hwnd_);
     }
+    // The form's window has moved to a monitor of another dpi: font, place and size again.
+    virtual void DpiChanged() {
+        Changed(Prop::Font);
+        Changed(Prop::Bounds);
+    }
+    // The dpi the control is drawn at: its form's.
+    int CurrentDpi() const;
 
     // A notification (WM_COMMAND) the control sent its parent.
     virtual void Command(UINT code) { (void)code; }
@@ -218,6 +327,8 @@ class WinPeer : public Peer {
     // The window styles every child shares: visibility, enabled state, tab stop, group start.
     DWORD ChildStyle(bool focusable) const;
     HWND ParentHwnd() const;
+    // A length of the description at the control's dpi.
+    int S(int v) const { return Scale(v, CurrentDpi()); }
     // The peer of the form the control belongs to (nullptr while there is none).
     FormPeer* OwningForm() const;
     void ApplyFont();
@@ -376,11 +487,14 @@ class FormPeer : public ContainerPeer {
     void FocusEntered(WinPeer& peer);
     // Gives the focus to the next control in tab order after `from` (or to the form).
     void FocusNext(HWND from);
+    int FormDpi() const { return dpi_; }
 
   private:
     DWORD Style() const;
     DWORD ExStyle() const;
     void RestoreFocus();
+    // Every control below `parent` at the form's new dpi.
+    void RescaleChildren(Control& parent);
     // The push button that Enter presses: the focused one, else the form's default button.
     void UpdateDefaultButton(WinPeer* focused);
     void ForEachButton(Control& parent, void (*visit)(WinPeer&, void*), void* data);
@@ -391,6 +505,7 @@ class FormPeer : public ContainerPeer {
     HWND defaultButton_ = nullptr;
     bool shown_ = false;
     bool focusedOnce_ = false;
+    int dpi_ = kDesignDpi;
 };
 
 // ---- WinPeer ---------------------------------------------------------------------------------
@@ -465,10 +580,11 @@ void WinPeer::CreateChild(const wchar_t* windowClass, DWORD style, DWORD exStyle
     // Windows of our own classes find their peer in the creation data.
     const bool ownClass =
         windowClass == kPanelClass || windowClass == kBevelClass || windowClass == kImageClass;
-    HWND hwnd = CreateWindowExW(exStyle, windowClass, W(control_.Caption()), style, control_.Left(),
-                                control_.Top(), control_.Width(), control_.Height(), parent,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                backend_.Module(), ownClass ? this : nullptr);
+    HWND hwnd =
+        CreateWindowExW(exStyle, windowClass, W(control_.Caption()), style, S(control_.Left()),
+                        S(control_.Top()), S(control_.Width()), S(control_.Height()), parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), backend_.Module(),
+                        ownClass ? this : nullptr);
     if (!hwnd) throw Exception("Cannot create the window of " + control_.Name());
     hwnd_ = hwnd;
     SetPropW(hwnd, kPeerProp, this);
@@ -484,8 +600,13 @@ void WinPeer::CreateChild(const wchar_t* windowClass, DWORD style, DWORD exStyle
     ApplyFont();
 }
 
+int WinPeer::CurrentDpi() const {
+    const FormPeer* form = OwningForm();
+    return form ? form->FormDpi() : SystemDpi();
+}
+
 void WinPeer::ApplyFont() {
-    font_ = backend_.FontFor(control_.GetFont());
+    font_ = backend_.FontFor(ScaledFont(control_.GetFont(), CurrentDpi()));
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
 }
 
@@ -502,8 +623,8 @@ void WinPeer::Changed(Prop what) {
             SetWindowTextW(hwnd_, W(control_.Caption()));
             break;
         case Prop::Bounds:
-            SetWindowPos(hwnd_, nullptr, control_.Left(), control_.Top(), control_.Width(),
-                         control_.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+            SetWindowPos(hwnd_, nullptr, S(control_.Left()), S(control_.Top()), S(control_.Width()),
+                         S(control_.Height()), SWP_NOZORDER | SWP_NOACTIVATE);
             break;
         case Prop::Visible:
             if (!control_.Visible()) GiveUpFocus();
@@ -528,6 +649,15 @@ void WinPeer::Changed(Prop what) {
 }
 
 // ---- FormPeer --------------------------------------------------------------------------------
+
+// Where the model puts a form on the screen, in pixels: its place is in 96-dpi units of the
+// screen at the system dpi, as ScreenSize reports it.
+int ScreenX(const Form& form) {
+    return Scale(form.Left(), SystemDpi());
+}
+int ScreenY(const Form& form) {
+    return Scale(form.Top(), SystemDpi());
+}
 
 // The window styles of a form: its border style and title-bar buttons.
 DWORD FormStyle(const Form& form) {
@@ -567,11 +697,15 @@ DWORD FormExStyle(const Form& form) {
 
 FormPeer::FormPeer(Win32Backend& backend, Form& form) : ContainerPeer(backend, form), form_(form) {
     const DWORD style = Style(), exStyle = ExStyle();
-    RECT r{0, 0, form.ClientWidth(), form.ClientHeight()};
-    AdjustWindowRectEx(&r, style, FALSE, exStyle);
+    // A centred form goes on the primary monitor, a designed one where the model puts it (in
+    // the units of ScreenSize: the screen at the system dpi); the dpi is that monitor's.
+    const bool centred = form.Position() == FormPosition::ScreenCenter;
+    int x = ScreenX(form), y = ScreenY(form);
+    dpi_ = centred ? MonitorDpi(POINT{0, 0}) : MonitorDpi(POINT{x, y});
+    RECT r{0, 0, Scale(form.ClientWidth(), dpi_), Scale(form.ClientHeight(), dpi_)};
+    AdjustForDpi(r, style, exStyle, dpi_);
     const int width = r.right - r.left, height = r.bottom - r.top;
-    int x = form.Left(), y = form.Top();
-    if (form.Position() == FormPosition::ScreenCenter) {
+    if (centred) {
         x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
         y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
         // A window larger than the screen keeps its title bar on the screen.
@@ -582,6 +716,12 @@ FormPeer::FormPeer(Win32Backend& backend, Form& form) : ContainerPeer(backend, f
     if (!CreateWindowExW(exStyle, kFormClass, W(form.Caption()), style, x, y, width, height,
                          nullptr, nullptr, backend.Module(), this))
         throw Exception("Cannot create the window of form " + form.ClassName());
+    // Windows may have put it on a monitor of another dpi than the one assumed.
+    const int actual = WindowDpi(hwnd_);
+    if (actual != dpi_) {
+        dpi_ = actual;
+        Changed(Prop::Bounds);
+    }
 }
 
 DWORD FormPeer::Style() const {
@@ -607,11 +747,11 @@ void FormPeer::Changed(Prop what) {
         case Prop::Bounds: {
             // The model's width and height are those of the client area. A centred form keeps
             // the place it has; a designed one goes where the model puts it.
-            RECT r{0, 0, form_.ClientWidth(), form_.ClientHeight()};
-            AdjustWindowRectEx(&r, Style(), FALSE, ExStyle());
+            RECT r{0, 0, Scale(form_.ClientWidth(), dpi_), Scale(form_.ClientHeight(), dpi_)};
+            AdjustForDpi(r, Style(), ExStyle(), dpi_);
             UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
             if (form_.Position() == FormPosition::ScreenCenter) flags |= SWP_NOMOVE;
-            SetWindowPos(hwnd_, nullptr, form_.Left(), form_.Top(), r.right - r.left,
+            SetWindowPos(hwnd_, nullptr, ScreenX(form_), ScreenY(form_), r.right - r.left,
                          r.bottom - r.top, flags);
             return;
         }
@@ -662,6 +802,20 @@ LRESULT FormPeer::Message(UINT msg, WPARAM wp, LPARAM lp) {
                 return 0;
             }
             break;
+        case WM_DPICHANGED: {
+            // The window has moved to a monitor of another dpi: every control follows, and the
+            // window takes the place and size Windows proposes, which keeps it under the mouse.
+            const int dpi = LOWORD(wp);
+            if (dpi <= 0 || dpi == dpi_) return 0;
+            dpi_ = dpi;
+            RescaleChildren(form_);
+            const RECT* proposed = reinterpret_cast<const RECT*>(lp);
+            SetWindowPos(hwnd_, nullptr, proposed->left, proposed->top,
+                         proposed->right - proposed->left, proposed->bottom - proposed->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            InvalidateRect(hwnd_, nullptr, TRUE);
+            return 0;
+        }
         case WM_NEXTDLGCTL: {
             HWND target = LOWORD(lp) ? reinterpret_cast<HWND>(wp)
                                      : GetNextDlgTabItem(hwnd_, GetFocus(), wp ? TRUE : FALSE);
@@ -672,6 +826,14 @@ LRESULT FormPeer::Message(UINT msg, WPARAM wp, LPARAM lp) {
             break;
     }
     return ContainerPeer::Message(msg, wp, lp);
+}
+
+void FormPeer::RescaleChildren(Control& parent) {
+    for (Control* c : parent.Children()) {
+        if (auto* peer = dynamic_cast<WinPeer*>(c->GetPeer()))
+            if (peer->Hwnd()) peer->DpiChanged();
+        RescaleChildren(*c);
+    }
 }
 
 void FormPeer::RestoreFocus() {
@@ -834,8 +996,10 @@ class LabelPeer : public WinPeer {
                   DT_CALCRECT | DT_LEFT | DT_EXPANDTABS | DT_NOPREFIX);
         SelectObject(dc, old);
         ReleaseDC(hwnd_, dc);
-        label_.MeasuredSize(r.right - r.left, r.bottom - r.top);
-        SetWindowPos(hwnd_, nullptr, 0, 0, label_.Width(), label_.Height(),
+        // The model keeps the size in the description's units; the window gets what was measured.
+        const int dpi = CurrentDpi();
+        label_.MeasuredSize(Unscale(r.right - r.left, dpi), Unscale(r.bottom - r.top, dpi));
+        SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
@@ -1070,6 +1234,7 @@ class ImagePeer : public PaintedPeer {
     }
     ~ImagePeer() override {
         if (bitmap_) DeleteObject(bitmap_);
+        if (icon_) DestroyIcon(icon_);
     }
 
     void Changed(Prop what) override {
@@ -1081,13 +1246,20 @@ class ImagePeer : public PaintedPeer {
         PaintedPeer::Changed(what);
     }
 
+    void DpiChanged() override {
+        PaintedPeer::DpiChanged();
+        Changed(Prop::Picture);
+        if (icon_) DestroyIcon(icon_);
+        icon_ = nullptr;
+    }
+
   protected:
     void Paint(HDC dc) override {
         RECT r;
         GetClientRect(hwnd_, &r);
         FillSolid(dc, r, Background());
         if (HICON icon = SystemIcon()) {
-            DrawIconEx(dc, 0, 0, icon, 0, 0, 0, nullptr, DI_NORMAL | DI_DEFAULTSIZE);
+            DrawIconEx(dc, 0, 0, icon, S(32), S(32), 0, nullptr, DI_NORMAL);
             return;
         }
         if (!bitmap_) return;
@@ -1102,8 +1274,9 @@ class ImagePeer : public PaintedPeer {
     }
 
   private:
-      // The system's shared icon the model names (nullptr for none).
-      HICON SystemIcon() const {
+      // The system's icon the model names at the control's dpi (nullptr for none), drawn from
+      // the largest picture it has rather than stretched.
+      HICON SystemIcon() {
           LPCWSTR id = nullptr;
           switch (image_.SystemIcon()) {
               case kMbIconError:
@@ -1121,16 +1294,28 @@ class ImagePeer : public PaintedPeer {
               default:
                   return nullptr;
           }
-          return LoadIconW(nullptr, id);
+          if (!icon_) {
+              // Version 6 of the common controls has the call; where an older one answers, the
+              // shared icon is stretched when drawn.
+              using LoadScaledFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+              const auto loadScaled = reinterpret_cast<LoadScaledFn>(platform::ModuleExport(
+                  GetModuleHandleW(L"comctl32.dll"), "LoadIconWithScaleDown"));
+              if (!loadScaled || FAILED(loadScaled(nullptr, id, S(32), S(32), &icon_))) {
+                  icon_ = nullptr;
+                  return LoadIconW(nullptr, id);
+              }
+          }
+          return icon_;
       }
 
     void Decode() {
         if (bitmap_) DeleteObject(bitmap_);
-        bitmap_ = DecodePicture(image_.PictureData(), size_);
+        bitmap_ = DecodePicture(image_.PictureData(), CurrentDpi(), size_);
     }
 
     Image& image_;
     HBITMAP bitmap_ = nullptr;
+    HICON icon_ = nullptr;
     SIZE size_{0, 0};
 };
 
@@ -1336,7 +1521,9 @@ Font Win32Backend::MessageFont() {
     if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
         font.name = platform::Utf16ToUtf8(
             reinterpret_cast<const char16_t*>(metrics.lfMessageFont.lfFaceName));
-        font.height = static_cast<int>(metrics.lfMessageFont.lfHeight);
+        // The system's metrics are at the system dpi; the model's font sizes are at 96.
+        font.height =
+            MulDiv(static_cast<int>(metrics.lfMessageFont.lfHeight), kDesignDpi, SystemDpi());
         font.bold = metrics.lfMessageFont.lfWeight >= FW_BOLD;
     }
     return font;
@@ -1344,9 +1531,12 @@ Font Win32Backend::MessageFont() {
 
 Size Win32Backend::MeasureText(const Font& font, const std::u16string& text, int wrapWidth,
                                bool prefix) {
+    // Measured at the system dpi, handed back in the description's units.
+    const int dpi = SystemDpi();
+    if (wrapWidth > 0) wrapWidth = Scale(wrapWidth, dpi);
     HDC dc = GetDC(nullptr);
     if (!dc) return {};
-    HGDIOBJ old = SelectObject(dc, FontFor(font));
+    HGDIOBJ old = SelectObject(dc, FontFor(ScaledFont(font, dpi)));
     Size size;
     const int length = static_cast<int>(text.size());
     if (wrapWidth <= 0 && !prefix) {
@@ -1362,29 +1552,33 @@ Size Win32Backend::MeasureText(const Font& font, const std::u16string& text, int
     }
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
-    return size;
+    return {Unscale(size.width, dpi), Unscale(size.height, dpi)};
 }
 
 Size Win32Backend::ScreenSize() {
-    return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const int dpi = SystemDpi();
+    return {MulDiv(GetSystemMetrics(SM_CXSCREEN), kDesignDpi, dpi),
+            MulDiv(GetSystemMetrics(SM_CYSCREEN), kDesignDpi, dpi)};
 }
 
 Size Win32Backend::FrameSize(const Form& form) {
+    const int dpi = SystemDpi();
     RECT r{0, 0, 0, 0};
-    AdjustWindowRectEx(&r, FormStyle(form), FALSE, FormExStyle(form));
-    return {r.right - r.left, r.bottom - r.top};
+    AdjustForDpi(r, FormStyle(form), FormExStyle(form), dpi);
+    return {Unscale(r.right - r.left, dpi), Unscale(r.bottom - r.top, dpi)};
 }
 
 int Win32Backend::EditHeight(const Font& font) {
     // A sunken field: the text's height and the border around it, as the framework sizes it.
+    const int dpi = SystemDpi();
     HDC dc = GetDC(nullptr);
     if (!dc) return 0;
-    HGDIOBJ old = SelectObject(dc, FontFor(font));
+    HGDIOBJ old = SelectObject(dc, FontFor(ScaledFont(font, dpi)));
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
-    return static_cast<int>(metrics.tmHeight) + 8 * GetSystemMetrics(SM_CYBORDER);
+    return Unscale(static_cast<int>(metrics.tmHeight), dpi) + 8 * GetSystemMetrics(SM_CYBORDER);
 }
 
 }  // namespace

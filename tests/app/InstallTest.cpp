@@ -309,6 +309,16 @@ TEST_F(InstallTest, FreshMachineGetsFilesServerShortcutsAndTheRecordedFolder) {
     EXPECT_EQ(wide.Open(RegRoot::LocalMachine, TuUpd::kProductKey), platform::kRegNotFound);
     EXPECT_NE(platform::SystemFolder32(), platform::SystemFolder());
     EXPECT_FALSE(platform::FileExists(platform::SystemFolder() + "\\gds32.dll"));
+#elif defined(_WIN32)
+    // The 32-bit program: on 64-bit Windows the library goes to SysWOW64; a 32-bit Windows has
+    // only System32, and it goes there.
+    BOOL wow64 = FALSE;
+    ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
+    if (wow64)
+        EXPECT_NE(platform::SystemFolder32(), platform::SystemFolder());
+    else
+        EXPECT_EQ(platform::SystemFolder32(), platform::SystemFolder());
+    EXPECT_TRUE(platform::FileExists(platform::SystemFolder32() + "\\gds32.dll"));
 #endif
 
     // Neither archive's copy is left: the run's own temporary folder is all that is new in the

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/ProcessControl.h"
@@ -22,6 +23,7 @@ struct FakeProcess {
 // What the fake machine looks like; every test sets it up.
 struct Fake {
     DWORD platform = VER_PLATFORM_WIN32_WINDOWS;
+    DWORD major = 4, minor = 10;
     bool versionFails = false;
     bool libraryMissing = false;
     std::string missingEntry;
@@ -46,6 +48,8 @@ HANDLE const kProc = reinterpret_cast<HANDLE>(0x4000);
 BOOL WINAPI GetVersionFake(OSVERSIONINFOA* v) {
     if (g.versionFails) return FALSE;
     v->dwPlatformId = g.platform;
+    v->dwMajorVersion = g.major;
+    v->dwMinorVersion = g.minor;
     return TRUE;
 }
 HMODULE WINAPI LoadFake(const char* name) {
@@ -183,6 +187,18 @@ TEST_F(ProcessSystemTest, BindingAndPlatformFailures) {
         EXPECT_EQ(FindRunningProcess("A.EXE"), kProcessPsapiEntryMissing) << entry;
         EXPECT_EQ(g.loaded, "PSAPI.DLL");
     }
+    // Only the platform counts: Windows 10 as it is, and as the 6.2 that Windows reports to a
+    // program whose manifest names no newer system, takes the same path as XP and 7.
+    const std::pair<DWORD, DWORD> versions[] = {{5, 1}, {6, 1}, {6, 2}, {10, 0}};
+    for (const auto& [major, minor] : versions) {
+        g.major = major;
+        g.minor = minor;
+        g.loaded.clear();
+        g.missingEntry = "EnumProcesses";
+        EXPECT_EQ(FindRunningProcess("A.EXE"), kProcessPsapiEntryMissing) << major << "." << minor;
+        EXPECT_EQ(g.loaded, "PSAPI.DLL") << major << "." << minor;
+    }
+    g.missingEntry.clear();
     g.platform = 3;
     EXPECT_EQ(FindRunningProcess("A.EXE"), kProcessPlatformUnknown);
     g.versionFails = true;

@@ -43,6 +43,12 @@ if [ "$machine" = wine ]; then
         if [ -f "$2" ]; then iconv -f UTF-16LE -t UTF-8 "$2" | tr -d '\r' >"$2.txt"; fi
         mv "$2.txt" "$2" 2>/dev/null || : >"$2"
     }
+    # Wine plays Windows 10 for the program: with the manifest's supportedOS entries it must
+    # hear 10.0, not the 6.2 of a program that names no newer Windows.
+    appdefaults="HKCU\\Software\\Wine\\AppDefaults\\$(basename "$program")"
+    wine reg add "$appdefaults" /v Version /d win10 /f >/dev/null 2>&1
+    cleanup+=("wine reg delete '$appdefaults' /f >/dev/null 2>&1")
+    system_line='Hệ điều hành: Windows 10\.0\.[0-9]+ \((32|64)-bit\)$'
     cleanup+=("wine reg delete 'HKLM\\$view\\${product_key#SoftWare\\}' /f >/dev/null 2>&1"
               "wine reg delete 'HKLM\\$view\\${entry_key#Software\\}' /f >/dev/null 2>&1")
 else
@@ -52,6 +58,7 @@ else
     run_windows() { local exe=$1; shift; "$(host "$exe")" "$@"; }
     view='Software'
     export_key() { cp "$SETUP_IVOX_PREFIX/registry.reg" "$2" 2>/dev/null || : >"$2"; }
+    system_line="Hệ điều hành: $(uname -s) "
 fi
 host() { local p=${1#[Cc]:}; p=${p//\\//}; echo "$drive_c$p"; }
 cleanup+=("rmdir '$(host 'C:\Apps')'")
@@ -169,7 +176,7 @@ expect_value "$e" UninstallString "\"$app\\Setup_iVOX.exe\" /UNINSTALL"
 expect_value "$e" QuietUninstallString "\"$app\\Setup_iVOX.exe\" /UNINSTALL /SILENT"
 expect_value "$e" NoModify dword:00000001
 expect_value "$e" NoRepair dword:00000001
-expect_log "$log" "Cài đặt: $(re "$app")$" \
+expect_log "$log" "$system_line" "Cài đặt: $(re "$app")$" \
     "Ghi tệp $(re "$app")\\\\ivoxcc\.exe \([0-9]+ byte, CRC [0-9a-f]{8}\)$" \
     "Ghi tệp $(re "$app")\\\\Firebird-2\.1\.1\.1\\\\bin\\\\fbserver\.exe \([0-9]+ byte, CRC [0-9a-f]{8}\)$" \
     "Tạo lối tắt .*Solvenza Quillora" "Ghi registry HKLM\\\\.*Quillora\\\\AppPath = $(re "$app")$" \

@@ -180,6 +180,8 @@ TEST_F(EngineBindingTest, NegativeEngineResultsBecomeTheirErrors) {
         {-4, "10121 DLL Error - Not enough memory"},
         {-5, "10122 DLL Error - Invalid structure"},
         {-6, "10124 critical DLL Error -6"},
+        // What a guarded engine answers when something escaped inside it.
+        {-7, "10124 critical DLL Error -7"},
     };
     for (const auto& [result, message] : table) {
         engine.Script({}, result);
@@ -189,7 +191,13 @@ TEST_F(EngineBindingTest, NegativeEngineResultsBecomeTheirErrors) {
         ASSERT_FALSE(log.empty());
         EXPECT_EQ(log.back(), message);
     }
-    // An exception inside the engine is result -7; the engine is unloaded all the same.
+#if defined(_WIN32) && defined(__i386__)
+    // The 32-bit Windows toolchain gives each module its own unwinder: an exception that leaves
+    // a module ends the program inside that module before any handler of ours runs, so a module
+    // that breaks the rule cannot be survived there. Our engine guards every export instead.
+    GTEST_SKIP() << "exceptions do not cross module boundaries on this target";
+#endif
+    // An exception that crosses the boundary is result -7; the engine is unloaded all the same.
     engine.Script({}, 5, kFakeRaise);
     log.clear();
     EXPECT_EQ(z->Extract(), kMsgDllCritical);

@@ -2,9 +2,13 @@
 // component fills them, a callback that records and answers, archives from the fixture writer.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "engine/ExportGuard.h"
 #include "platform/FileStamps.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
@@ -451,4 +455,23 @@ TEST_F(EngineTest, Zip64RecordsOemNamesAndAttributeOnlyFoldersAreRead) {
     platform::FileAttributes attributes;
     ASSERT_TRUE(platform::ReadFileAttributes(out_ + "\\plainfolder", attributes));
     EXPECT_TRUE(attributes.directory);
+}
+
+// The guard every export runs through: whatever its body throws becomes the fault value, and a
+// body that returns passes its result through.
+TEST(EngineExportGuard, EveryEscapeBecomesTheFaultValue) {
+    const std::pair<std::function<int32_t()>, int32_t> table[] = {
+        {[] { return 3; }, 3},
+        {[]() -> int32_t { throw std::runtime_error("inside"); }, engine::kResultRaised},
+        {[]() -> int32_t { throw std::bad_alloc(); }, engine::kResultRaised},
+        {[]() -> int32_t { throw 42; }, engine::kResultRaised},
+    };
+    for (const auto& [body, expected] : table)
+        EXPECT_EQ(engine::Guarded(engine::kResultRaised, body), expected);
+    bool ran = false;
+    engine::Guarded([&ran] {
+        ran = true;
+        throw std::logic_error("inside");
+    });
+    EXPECT_TRUE(ran);
 }
