@@ -52,7 +52,8 @@ Run::Run(const std::vector<std::string>& args) {
         if (options_.silent) {
             const std::string usage = UsageText();
             platform::WriteStandardOutput(usage);
-            for (size_t at = 0, end; (end = usage.find('\n', at)) != std::string::npos; at = end + 1)
+            for (size_t at = 0, end; (end = usage.find('\n', at)) != std::string::npos;
+                 at = end + 1)
                 if (end > at) runlog::Line(usage.substr(at, end - at));
         } else {
             ShowReport(UsageText(), false);

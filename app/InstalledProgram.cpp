@@ -41,8 +41,8 @@ uint64_t SizeOf(const std::string& path) {
 // The copy of the running program at `copy`, replacing the one there: made beside it under a
 // name of ours, on the disk whole, then moved into place.
 bool PutCopy(const std::string& copy) {
-    const std::string fresh = platform::PathFolder(copy) + payload::kTempMark +
-                              platform::PathFileName(copy) + ".copy";
+    const std::string fresh =
+        platform::PathFolder(copy) + payload::kTempMark + platform::PathFileName(copy) + ".copy";
     platform::RemoveFile(fresh);  // one a killed run left
     if (!platform::CopyProgramFileTo(fresh)) return false;
     if (!platform::ReplaceFileWith(fresh, copy) || !platform::MakeProgramRunnable(copy)) {
@@ -57,7 +57,9 @@ std::string Today() {
     const std::time_t now = std::time(nullptr);
     const std::tm* t = std::localtime(&now);
     char text[40] = "";
-    if (t) std::snprintf(text, sizeof text, "%04d%02d%02d", t->tm_year + 1900, t->tm_mon + 1, t->tm_mday);
+    if (t)
+        std::snprintf(text, sizeof text, "%04d%02d%02d", t->tm_year + 1900, t->tm_mon + 1,
+                      t->tm_mday);
     return text;
 }
 
@@ -73,12 +75,12 @@ bool Failed(ui::Form* owner, const std::string& text) {
 bool CheckSetupProgramReadable(ui::Form* owner) {
     if (platform::ProgramFileReadable()) return true;
     runlog::SetExitCode(admin::kExitOtherFailure);
-    return Failed(owner, "Không đọc được tệp của chương trình cài đặt, nên không chép được nó "
-                         "vào thư mục ứng dụng để tháo dỡ sau này.");
+    return Failed(owner,
+                  "Không đọc được tệp của chương trình cài đặt, nên không chép được nó "
+                  "vào thư mục ứng dụng để tháo dỡ sau này.");
 }
 
-bool RegisterInstalledProduct(const std::string& folder, uint64_t installedBytes,
-                              ui::Form* owner) {
+bool RegisterInstalledProduct(const std::string& folder, uint64_t installedBytes, ui::Form* owner) {
     const std::string copy = folder + "\\" + kSetupCopyName;
     if (!platform::IsProgramFile(copy)) {
         if (!PutCopy(copy))
@@ -123,7 +125,8 @@ bool RegisterInstalledProduct(const std::string& folder, uint64_t installedBytes
     };
     for (const Number& n : numbers) {
         ok = ok && key.WriteDword(n.name, n.value) == platform::kRegOk;
-        if (ok) runlog::Line("Ghi registry " + kKeyForLog + n.name + " = " + std::to_string(n.value));
+        if (ok)
+            runlog::Line("Ghi registry " + kKeyForLog + n.name + " = " + std::to_string(n.value));
     }
     if (!ok)
         return Failed(owner,

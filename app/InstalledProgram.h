@@ -30,8 +30,7 @@ bool CheckSetupProgramReadable(ui::Form* owner);
 // no modify, no repair. An upgrade rewrites it, so the entry always names the folder, version
 // and date of the last install. False after an error box owned by `owner` when the copy or the
 // entry could not be written.
-bool RegisterInstalledProduct(const std::string& folder, uint64_t installedBytes,
-                              ui::Form* owner);
+bool RegisterInstalledProduct(const std::string& folder, uint64_t installedBytes, ui::Form* owner);
 
 // After an uninstall: removes the entry and the setup program's copy in `folder`, also when
 // this program runs from that copy (see platform::RemoveProgramFile).

@@ -41,7 +41,8 @@ void Write(DWORD which, const std::string& utf8) {
 
 std::vector<std::string> ProgramArguments(int, char**) {
     const wchar_t* line = GetCommandLineW();
-    const std::vector<std::u16string> split = SplitCommandLine(std::u16string(line, line + wcslen(line)));
+    const std::vector<std::u16string> split =
+        SplitCommandLine(std::u16string(line, line + wcslen(line)));
     std::vector<std::string> args;
     for (size_t i = 1; i < split.size(); ++i) args.push_back(Utf16ToUtf8(split[i]));
     return args;

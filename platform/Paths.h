@@ -15,8 +15,8 @@ enum : int {
     kCsidlDesktop = 0x0000,
     kCsidlPrograms = 0x0002,
     kCsidlDesktopDirectory = 0x0010,
-    kCsidlCommonPrograms = 0x0017,            // the Programs menu of every user of the PC
-    kCsidlCommonDesktopDirectory = 0x0019,    // the desktop of every user of the PC
+    kCsidlCommonPrograms = 0x0017,          // the Programs menu of every user of the PC
+    kCsidlCommonDesktopDirectory = 0x0019,  // the desktop of every user of the PC
 };
 
 // True when the shortcuts of an install belong in the all-users folders (kCsidlCommon...): on

@@ -177,7 +177,8 @@ TEST_F(UninstallTest, RemovesExecutableKeyAndShortcutsAndKeepsTheRest) {
               platform::kRegOk);
     EXPECT_FALSE(platform::FileExists(DesktopLink()));
     EXPECT_FALSE(platform::FileExists(ProgramsLink()));
-    for (const std::string& link : AllUsersLinks()) EXPECT_FALSE(platform::FileExists(link)) << link;
+    for (const std::string& link : AllUsersLinks())
+        EXPECT_FALSE(platform::FileExists(link)) << link;
     EXPECT_TRUE(platform::FileExists(Folder(platform::kCsidlPrograms) + "\\Solvenza"));
     EXPECT_TRUE(platform::FileExists(kApp + "\\voxTram.exe"));
     EXPECT_TRUE(platform::FileExists(kApp + "\\Firebird-2.1.1.1\\readme.txt"));
