@@ -4,6 +4,7 @@
 #include "app/RunLog.h"
 #include "app/RunTemp.h"
 #include "app/SilentBackend.h"
+#include "app/Version.h"
 #include "app/uUpd.h"
 #include "platform/Console.h"
 #include "platform/RunLock.h"
@@ -25,19 +26,15 @@ Run::Run(const std::vector<std::string>& args) {
         // Silent or not is unknown when the line cannot be read; a box must not hold up a
         // script that said /SILENT.
         bool silent = false;
-        for (const std::string& a : args)
-            silent = silent || (a.size() > 1 && platform::UpperAscii(a.substr(1)) == "SILENT");
+        for (const std::string& a : args) {
+            const std::string name = a.size() > 1 ? platform::UpperAscii(a.substr(1)) : "";
+            silent = silent || name == "SILENT" || name == "VERYSILENT";
+        }
         if (silent)
             platform::WriteStandardError(problem + "\n\n" + UsageText());
         else
             ShowReport(problem + "\n\n" + UsageText(), true);
         runlog::SetExitCode(kExitBadCommandLine);
-        ended_ = true;
-        return;
-    }
-    if (options_.help) {
-        ShowReport(UsageText(), false);
-        runlog::SetExitCode(kExitSuccess);
         ended_ = true;
         return;
     }
@@ -63,10 +60,26 @@ Run::Run(const std::vector<std::string>& args) {
                 "Không ghi được nhật ký " +
                 (path.empty() ? std::string("trong thư mục tạm") : runlog::FromAnsi(path)) + ".\n");
     }
-    std::string line = "Setup_iVOX";
+    // The first line: which version ran, and how it was asked to.
+    std::string line = "Setup_iVOX " SETUP_VERSION ", dòng lệnh:";
     for (const std::string& a : args) line += " " + a;
     runlog::Line(line);
     runlog::Line("Hệ điều hành: " + platform::SystemVersionText());
+    if (options_.help) {
+        // A silent run never waits for a person: the usage goes to standard output and the log.
+        if (options_.silent) {
+            const std::string usage = UsageText();
+            platform::WriteStandardOutput(usage);
+            for (size_t at = 0, end; (end = usage.find('\n', at)) != std::string::npos;
+                 at = end + 1)
+                if (end > at) runlog::Line(usage.substr(at, end - at));
+        } else {
+            ShowReport(UsageText(), false);
+        }
+        runlog::SetExitCode(kExitSuccess);
+        ended_ = true;
+        return;
+    }
     if (options_.dirGiven) {
         // The trailing backslashes off, as the field takes them off when the window gets it.
         std::u16string folder = platform::Utf8ToUtf16(options_.dir);

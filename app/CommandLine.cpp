@@ -70,8 +70,12 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& out, std::s
         const bool hasValue = eq != std::string::npos;
         const std::string value = hasValue ? Unquoted(arg.substr(eq + 1)) : std::string();
         const bool takesValue = name == "DIR" || name == "LOG";
-        const bool known =
-            takesValue || name == "SILENT" || name == "UNINSTALL" || name == "?" || name == "HELP";
+        // Switches that administrators give every setup program from habit: a silent run shows
+        // no box anyway, and this one never restarts the PC and has nothing to cancel.
+        const bool habit = name == "SUPPRESSMSGBOXES" || name == "NORESTART" || name == "SP-" ||
+                           name == "NOCANCEL";
+        const bool known = takesValue || habit || name == "SILENT" || name == "VERYSILENT" ||
+                           name == "UNINSTALL" || name == "?" || name == "HELP";
         if (!known) {
             problem = "Tham số không rõ: " + arg;
             return false;
@@ -84,7 +88,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& out, std::s
             problem = "Thiếu giá trị cho " + arg.substr(0, eq) + ".";
             return false;
         }
-        if (name == "SILENT") out.silent = true;
+        if (name == "SILENT" || name == "VERYSILENT") out.silent = true;
         if (name == "UNINSTALL") out.uninstall = true;
         if (name == "?" || name == "HELP") out.help = true;
         if (name == "LOG") out.log = true, out.logFile = value;
@@ -120,11 +124,15 @@ std::string UsageText() {
         "Cách dùng:\n"
         "Setup_iVOX [/SILENT] [/DIR=\"thư mục\"] [/UNINSTALL] [/LOG[=\"tệp\"]]\n"
         "\n"
-        "/SILENT: chạy không có cửa sổ và hộp thông báo; các thông báo ghi vào nhật ký.\n"
+        "/SILENT, /VERYSILENT: chạy không có cửa sổ và hộp thông báo; các thông báo ghi vào\n"
+        "nhật ký.\n"
         "/DIR=\"thư mục\": thư mục ứng dụng.\n"
         "/UNINSTALL: tháo dỡ thay vì cài đặt.\n"
         "/LOG, /LOG=\"tệp\": ghi nhật ký, mặc định vào thư mục tạm.\n"
-        "/?, /HELP: hướng dẫn này.\n"
+        "/?, /HELP: hướng dẫn này (với /SILENT: ra đầu ra chuẩn, không hiện hộp).\n"
+        "/SUPPRESSMSGBOXES, /NORESTART, /SP-, /NOCANCEL: được nhận, không cần làm gì: chạy im\n"
+        "lặng không hiện hộp nào, chương trình không bao giờ khởi động lại máy và không có nút\n"
+        "huỷ.\n"
         "\n"
         "Mã thoát:\n";
     for (int code = kExitSuccess; code <= kExitOtherFailure; ++code)

@@ -27,7 +27,8 @@ enum ExitCode : int {
 const char* ExitCodeMeaning(int code);
 
 struct Options {
-    bool silent = false;     // /SILENT: no window, no box; their texts go to the log and stderr
+    bool silent = false;     // /SILENT or /VERYSILENT: no window, no box; their texts go to
+                             // the log and stderr
     bool uninstall = false;  // /UNINSTALL
     bool help = false;       // /? or /HELP
     bool log = false;        // /LOG or /LOG=file

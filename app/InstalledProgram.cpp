@@ -1,11 +1,17 @@
 #include "app/InstalledProgram.h"
 
+#include <cstdio>
+#include <ctime>
 #include <vector>
 
+#include "app/CommandLine.h"
 #include "app/Payload.h"
 #include "app/RunLog.h"
+#include "app/Version.h"
 #include "platform/FileHandle.h"
-#include "platform/Modules.h"
+#include "platform/FileStamps.h"
+#include "platform/Files.h"
+#include "platform/PathParts.h"
 #include "platform/ProgramFile.h"
 #include "platform/Protection.h"
 #include "platform/Registry.h"
@@ -22,19 +28,42 @@ constexpr platform::RegView kView = platform::RegView::Wow32;
 
 const std::string kKeyForLog = std::string("HKLM\\") + kUninstallKey + "\\";
 
-bool ReadProgram(const std::string& path, std::vector<char>& bytes) {
+// The size of the file at the Windows path; 0 when it cannot be read.
+uint64_t SizeOf(const std::string& path) {
     const platform::FileHandle f =
-        platform::FileOpen(path, platform::FileAccess::kRead, platform::FileShare::kDenyWrite,
+        platform::FileOpen(path, platform::FileAccess::kRead, platform::FileShare::kDenyNone,
                            platform::FileDisposition::kOpenExisting);
-    if (f == platform::kInvalidFileHandle) return false;
+    if (f == platform::kInvalidFileHandle) return 0;
     const int64_t size = platform::FileSize(f);
-    bool ok = size > 0;
-    if (ok) {
-        bytes.resize(static_cast<size_t>(size));
-        ok = platform::FileRead(f, bytes.data(), bytes.size()) == size;
-    }
     platform::FileClose(f);
-    return ok;
+    return size > 0 ? static_cast<uint64_t>(size) : 0;
+}
+
+// The copy of the running program at `copy`, replacing the one there: made beside it under a
+// name of ours, on the disk whole, then moved into place.
+bool PutCopy(const std::string& copy) {
+    const std::string fresh =
+        platform::PathFolder(copy) + payload::kTempMark + platform::PathFileName(copy) + ".copy";
+    platform::RemoveFile(fresh);  // one a killed run left
+    if (!platform::CopyProgramFileTo(fresh)) return false;
+    // The uninstaller runs elevated: only administrators may change it.
+    if (!platform::ReplaceFileWith(fresh, copy) || !platform::MakeProgramRunnable(copy) ||
+        !platform::ProtectFile(copy)) {
+        platform::RemoveFile(fresh);
+        return false;
+    }
+    return true;
+}
+
+// Today's local date as the installed-programs list keeps it: "20101130".
+std::string Today() {
+    const std::time_t now = std::time(nullptr);
+    const std::tm* t = std::localtime(&now);
+    char text[40] = "";
+    if (t)
+        std::snprintf(text, sizeof text, "%04d%02d%02d", t->tm_year + 1900, t->tm_mon + 1,
+                      t->tm_mday);
+    return text;
 }
 
 bool Failed(ui::Form* owner, const std::string& text) {
@@ -46,21 +75,22 @@ bool Failed(ui::Form* owner, const std::string& text) {
 
 }  // namespace
 
-bool RegisterInstalledProduct(const std::string& folder, ui::Form* owner) {
+bool CheckSetupProgramReadable(ui::Form* owner) {
+    if (platform::ProgramFileReadable()) return true;
+    runlog::SetExitCode(admin::kExitOtherFailure);
+    return Failed(owner,
+                  "Không đọc được tệp của chương trình cài đặt, nên không chép được nó "
+                  "vào thư mục ứng dụng để tháo dỡ sau này.");
+}
+
+bool RegisterInstalledProduct(const std::string& folder, uint64_t installedBytes, ui::Form* owner) {
     const std::string copy = folder + "\\" + kSetupCopyName;
-    const std::string self = platform::ProgramFileName();
-    if (!platform::SameTextLocale(self, copy)) {
-        std::vector<char> bytes;
-        try {
-            if (!ReadProgram(self, bytes)) throw ui::Exception();
-            payload::ReplaceWholeFile(copy, bytes.data(), bytes.size());
-            // The uninstaller runs elevated: only administrators may change it.
-            if (!platform::MakeProgramRunnable(copy) || !platform::ProtectFile(copy))
-                throw ui::Exception();
-        } catch (const ui::Exception&) {
+    if (!platform::IsProgramFile(copy)) {
+        if (!PutCopy(copy))
             return Failed(owner, "Không ghi được tệp " + runlog::FromAnsi(copy) + ".");
-        }
+        runlog::Line("Chép chương trình cài đặt vào " + runlog::FromAnsi(copy));
     }
+    const uint64_t kilobytes = (installedBytes + SizeOf(copy) + 1023) / 1024;
 
     const std::string quoted = "\"" + copy + "\" /UNINSTALL";
     struct Text {
@@ -70,6 +100,8 @@ bool RegisterInstalledProduct(const std::string& folder, ui::Form* owner) {
     const Text texts[] = {
         {"DisplayName", u"Solvenza Quillora"},
         {"Publisher", platform::Utf8ToUtf16("Công ty Cổ phần Solvenza Việt nam")},
+        {"DisplayVersion", u"" SETUP_VERSION},
+        {"InstallDate", platform::Utf8ToUtf16(Today())},
         {"InstallLocation", platform::AnsiToUtf16(folder)},
         {"DisplayIcon", platform::AnsiToUtf16(folder + "\\ivoxcc.exe,0")},
         {"UninstallString", platform::AnsiToUtf16(quoted)},
@@ -83,9 +115,21 @@ bool RegisterInstalledProduct(const std::string& folder, ui::Form* owner) {
             runlog::Line("Ghi registry " + kKeyForLog + t.name + " = " +
                          platform::Utf16ToUtf8(t.value));
     }
-    for (const char* name : {"NoModify", "NoRepair"}) {
-        ok = ok && key.WriteDword(name, 1) == platform::kRegOk;
-        if (ok) runlog::Line("Ghi registry " + kKeyForLog + name + " = 1");
+    struct Number {
+        const char* name;
+        uint32_t value;
+    };
+    const Number numbers[] = {
+        {"VersionMajor", SETUP_VERSION_MAJOR},
+        {"VersionMinor", SETUP_VERSION_MINOR},
+        {"EstimatedSize", static_cast<uint32_t>(kilobytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : kilobytes)},
+        {"NoModify", 1},
+        {"NoRepair", 1},
+    };
+    for (const Number& n : numbers) {
+        ok = ok && key.WriteDword(n.name, n.value) == platform::kRegOk;
+        if (ok)
+            runlog::Line("Ghi registry " + kKeyForLog + n.name + " = " + std::to_string(n.value));
     }
     if (!ok)
         return Failed(owner,

@@ -2,6 +2,7 @@
 // this setup program in the application folder that the entry runs to uninstall.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace ui {
@@ -15,13 +16,21 @@ inline constexpr const char* kUninstallKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Solvenza Quillora";
 inline constexpr const char* kSetupCopyName = "Setup_iVOX.exe";
 
+// Before an install writes anything: true when the running setup program's own file can be
+// read, so that its copy can be made at the end; else false after an error box owned by
+// `owner` (a copy that failed only after the files, shortcuts and folder were in place would
+// leave an installation without its uninstaller).
+bool CheckSetupProgramReadable(ui::Form* owner);
+
 // After an install or upgrade into `folder` (ANSI): puts a copy of the running setup program
 // there (unless it runs from that very file) and writes the uninstall entry: the display name,
-// the publisher, the install location, the product's icon, an uninstall string and a quiet one
-// that run the copy with /UNINSTALL (and /SILENT), no modify, no repair. An upgrade rewrites
-// it, so the entry always names the folder of the last install. False after an error box owned
-// by `owner` when the copy or the entry could not be written.
-bool RegisterInstalledProduct(const std::string& folder, ui::Form* owner);
+// the publisher, the version (as text and as major and minor numbers), the install location
+// and date, the size in KB of what was installed (`installedBytes` and the copy), the product's
+// icon, an uninstall string and a quiet one that run the copy with /UNINSTALL (and /SILENT),
+// no modify, no repair. An upgrade rewrites it, so the entry always names the folder, version
+// and date of the last install. False after an error box owned by `owner` when the copy or the
+// entry could not be written.
+bool RegisterInstalledProduct(const std::string& folder, uint64_t installedBytes, ui::Form* owner);
 
 // After an uninstall: removes the entry and the setup program's copy in `folder`, also when
 // this program runs from that copy (see platform::RemoveProgramFile).

@@ -356,7 +356,8 @@ void TuUpd::InstallOrUpgrade() {
         return;
     }
     ProgressBar1->SetPosition(100);
-    if (!CreateShortcutsAndSavePath() || !installed::RegisterInstalledProduct(appFolder_, this)) {
+    if (!CreateShortcutsAndSavePath() ||
+        !installed::RegisterInstalledProduct(appFolder_, installedBytes_, this)) {
         restore();
         return;
     }
@@ -374,6 +375,13 @@ void TuUpd::InstallOrUpgrade() {
 // The product files out of the product archive, then the database server. False (after an
 // error box) when any of it failed; the files already in place stay as they were or whole.
 bool TuUpd::ExtractPayload() {
+    installedBytes_ = 0;
+    // The program's own file is copied into the folder last, as the uninstaller: a file that
+    // cannot be read stops the install here, before anything is written.
+    if (!installed::CheckSetupProgramReadable(this)) {
+        ProgressBar1->SetPosition(0);
+        return false;
+    }
     // The folder is checked and made before anything is written.
     if (!PrepareAppFolder()) {
         ProgressBar1->SetPosition(0);
@@ -407,6 +415,7 @@ bool TuUpd::ExtractPayload() {
         const char* const entries[] = {"ivoxcc.exe", "fb_gds32.dll", "voxTram.exe"};
         for (size_t i = 0; i < files.size(); ++i) {
             files[i].bytes = ExtractEntry(entries[i]);
+            installedBytes_ += files[i].bytes.size();
             ProgressBar1->SetPosition(ProgressBar1->Position() + 1);
         }
         // Then the three replace the installed ones together, or none does. The station
@@ -521,6 +530,8 @@ void TuUpd::InstallFirebird(const std::string& folder) {
         message = ZipBuilder1->GetErrMessage();
         ZipBuilder1->SetOnExtractSkipped(previous);
         if (result == 0 || (!otherSkips && !kept.empty())) LogTree(*ZipBuilder1, folder, keptFiles);
+        for (int32_t i = 0; i < ZipBuilder1->Count(); ++i)
+            installedBytes_ += ZipBuilder1->DirEntry(i).UnpackedSize;
         ZipBuilder1->Clear();
     } catch (...) {
         ZipBuilder1->SetOnExtractSkipped(previous);
@@ -553,18 +564,36 @@ void TuUpd::InstallFirebird(const std::string& folder) {
 bool TuUpd::CreateShortcutsAndSavePath() {
     const std::string& app = appFolder_;
     const std::string target = app + "\\ivoxcc.exe";
-    CreateShortcutInSpecialFolder(Handle(), target, "", target, 0, kShortcutName,
-                                  platform::kCsidlDesktop, true, nullptr);
+    // Elevated (an IT account typed into the prompt, or SYSTEM under a deployment tool), the
+    // shortcuts go to the all-users folders, since nobody who uses the PC sees that account's
+    // own. A shortcut of that name that the user already has is found first and left alone:
+    // the desktop's view holds the user's items and the all-users ones.
+    const bool allUsers = platform::ShortcutsForAllUsers();
+    const int programsFolder = allUsers ? platform::kCsidlCommonPrograms : platform::kCsidlPrograms;
+    if (!allUsers || CreateShortcutInSpecialFolder(Handle(), target, "", target, 0, kShortcutName,
+                                                   platform::kCsidlDesktop, false, nullptr)
+                         .empty())
+        CreateShortcutInSpecialFolder(
+            Handle(), target, "", target, 0, kShortcutName,
+            allUsers ? platform::kCsidlCommonDesktopDirectory : platform::kCsidlDesktop, true,
+            nullptr);
     try {
         std::string programs;
-        platform::GetSpecialFolderPath(platform::kCsidlPrograms, programs);
-        platform::MakeFolder(programs + "\\Solvenza");  // it may exist already
-        CreateShortcutInFolder(Handle(), target, "", target, 0, kShortcutName,
-                               programs + "\\Solvenza", true, nullptr);
+        const bool usersOwn =
+            allUsers && platform::GetSpecialFolderPath(platform::kCsidlPrograms, programs) &&
+            !CreateShortcutInFolder(Handle(), target, "", target, 0, kShortcutName,
+                                    programs + "\\Solvenza", false, nullptr)
+                 .empty();
+        if (!usersOwn) {
+            platform::GetSpecialFolderPath(programsFolder, programs);
+            platform::MakeFolder(programs + "\\Solvenza");  // it may exist already
+            CreateShortcutInFolder(Handle(), target, "", target, 0, kShortcutName,
+                                   programs + "\\Solvenza", true, nullptr);
+        }
     } catch (const ui::Exception&) {
         CreateShortcutInSpecialFolder(Handle(), target, "", target, 0,
-                                      std::string("Solvenza\\") + kShortcutName,
-                                      platform::kCsidlPrograms, true, nullptr);
+                                      std::string("Solvenza\\") + kShortcutName, programsFolder,
+                                      true, nullptr);
     }
 
     platform::RegKey key;
@@ -617,13 +646,20 @@ void TuUpd::Uninstall() {
         LogRegistry("Xoá khoá registry", kProductKey);
     installed::UnregisterInstalledProduct(platform::Utf16ToAnsi(Edit_AppPath->Text()));
     const std::string link = std::string("Solvenza Quillora") + platform::ShortcutExtension();
-    std::string folder;
-    if (platform::GetSpecialFolderPath(platform::kCsidlDesktop, folder) &&
-        platform::RemoveFile(folder + "\\" + link))
-        runlog::Line("Xoá lối tắt " + runlog::FromAnsi(folder + "\\" + link));
-    if (platform::GetSpecialFolderPath(platform::kCsidlPrograms, folder) &&
-        platform::RemoveFile(folder + "\\Solvenza\\" + link))
-        runlog::Line("Xoá lối tắt " + runlog::FromAnsi(folder + "\\Solvenza\\" + link));
+    // The user's shortcuts and the all-users ones, whichever an install made.
+    const struct {
+        int csidl;
+        const char* below;
+    } places[] = {{platform::kCsidlDesktop, "\\"},
+                  {platform::kCsidlCommonDesktopDirectory, "\\"},
+                  {platform::kCsidlPrograms, "\\Solvenza\\"},
+                  {platform::kCsidlCommonPrograms, "\\Solvenza\\"}};
+    for (const auto& place : places) {
+        std::string folder;
+        if (platform::GetSpecialFolderPath(place.csidl, folder) &&
+            platform::RemoveFile(folder + place.below + link))
+            runlog::Line("Xoá lối tắt " + runlog::FromAnsi(folder + place.below + link));
+    }
 
     ui::Application::Instance().ShowMessageBox(nullptr, U("Đã tháo dỡ !!!"), U("Solvenza Quillora"),
                                                ui::kMbOk | ui::kMbIconInformation);

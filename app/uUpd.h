@@ -78,6 +78,7 @@ private:
     // The application folder of the running sequence in the ANSI code page, fixed when the
     // button was pressed, so every step names the same folder.
     std::string appFolder_;
+    uint64_t installedBytes_ = 0;  // what the install wrote, for the installed-programs list
     bool busy_ = false;
     bool radio2WasEnabled_ = false;
 };

@@ -58,3 +58,20 @@ function(setup_embed_resources target)
     target_sources(${target} PRIVATE "${out}")
     set_source_files_properties("${out}" PROPERTIES OBJECT_DEPENDS "${files}")
 endfunction()
+
+# The version resource of a Windows program or module (what Explorer's properties and the
+# deployment tools read): the project's version, the company and product, in Vietnamese
+# (language 0x042A, code page 1200, UTF-16).
+#
+#   setup_version_resource(<target> <original file name> <description> <VFT_APP|VFT_DLL>)
+function(setup_version_resource target original description type)
+    if(NOT WIN32)
+        return()
+    endif()
+    set(SETUP_VERSION_ORIGINAL "${original}")
+    set(SETUP_VERSION_DESCRIPTION "${description}")
+    set(SETUP_VERSION_TYPE "${type}")
+    set(out "${CMAKE_CURRENT_BINARY_DIR}/${target}.version.rc")
+    configure_file("${PROJECT_SOURCE_DIR}/resources/Version.rc.in" "${out}" @ONLY)
+    target_sources(${target} PRIVATE "${out}")
+endfunction()

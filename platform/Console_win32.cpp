@@ -1,6 +1,4 @@
 #include <windows.h>
-// The shell's command-line splitter builds on windows.h.
-#include <shellapi.h>
 
 #include "platform/Console.h"
 #include "platform/Text.h"
@@ -42,15 +40,11 @@ void Write(DWORD which, const std::string& utf8) {
 }  // namespace
 
 std::vector<std::string> ProgramArguments(int, char**) {
+    const wchar_t* line = GetCommandLineW();
+    const std::vector<std::u16string> split =
+        SplitCommandLine(std::u16string(line, line + wcslen(line)));
     std::vector<std::string> args;
-    int n = 0;
-    LPWSTR* list = CommandLineToArgvW(GetCommandLineW(), &n);
-    if (!list) return args;
-    for (int i = 1; i < n; ++i) {
-        const wchar_t* a = list[i];
-        args.push_back(Utf16ToUtf8(std::u16string(a, a + wcslen(a))));
-    }
-    LocalFree(list);
+    for (size_t i = 1; i < split.size(); ++i) args.push_back(Utf16ToUtf8(split[i]));
     return args;
 }
 

@@ -15,7 +15,15 @@ enum : int {
     kCsidlDesktop = 0x0000,
     kCsidlPrograms = 0x0002,
     kCsidlDesktopDirectory = 0x0010,
+    kCsidlCommonPrograms = 0x0017,          // the Programs menu of every user of the PC
+    kCsidlCommonDesktopDirectory = 0x0019,  // the desktop of every user of the PC
 };
+
+// True when the shortcuts of an install belong in the all-users folders (kCsidlCommon...): on
+// Windows when the program runs elevated, as an IT account or SYSTEM whose own profile nobody
+// who uses the PC sees. POSIX hosts keep one profile: false, and the common folders have no
+// path there.
+bool ShortcutsForAllUsers();
 
 // The host path of a Windows path: unchanged on Windows. On POSIX hosts a drive path maps into
 // the prefix, backslashes become slashes, and a path without a drive stays relative to the

@@ -62,6 +62,10 @@ bool GetSpecialFolderPath(int csidl, std::string& path) {
     return true;
 }
 
+bool ShortcutsForAllUsers() {
+    return false;
+}
+
 std::string SystemFolder() {
     const std::string folder = "C:\\windows\\system32";
     return MakeFolders(HostPath(folder)) ? folder : "";

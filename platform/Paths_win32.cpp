@@ -21,6 +21,18 @@ bool GetSpecialFolderPath(int csidl, std::string& path) {
     return true;
 }
 
+bool ShortcutsForAllUsers() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    const bool elevated =
+        GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+        elevation.TokenIsElevated != 0;
+    CloseHandle(token);
+    return elevated;
+}
+
 std::string SystemFolder() {
     char buf[MAX_PATH + 1] = {};
     const UINT n = GetSystemDirectoryA(buf, sizeof buf);

@@ -16,4 +16,20 @@ bool RemoveProgramFile(const std::string& path);
 // POSIX hosts give it the permission to execute wherever it may be read.
 bool MakeProgramRunnable(const std::string& path);
 
+// This program's own file, for a copy of it elsewhere. Windows takes its path from the UTF-16
+// module name, so a folder that the ANSI code page cannot hold ("E:\Cài đặt\") is no obstacle.
+
+// True when this program's own file can be opened for reading.
+bool ProgramFileReadable();
+
+// True when the Windows path names this program's own file (the same file, however named);
+// false when it names another file or none.
+bool IsProgramFile(const std::string& path);
+
+// Copies this program's own file to the Windows path, where no file may be yet: true when the
+// whole copy is on the disk. The copy is an ordinary file: not read-only, without the mark of
+// a download (a file copied from a downloads folder would warn at each start). On failure no
+// file is left at the path.
+bool CopyProgramFileTo(const std::string& path);
+
 }  // namespace platform

@@ -6,9 +6,9 @@ set -euo pipefail
 
 native=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config googletest zlib1g-dev libfltk1.3-dev libpng-dev
         fonts-dejavu-core xvfb xauth x11-utils xdotool imagemagick
-        zip unzip 7zip libarchive-tools python3 strace)
+        zip unzip 7zip libarchive-tools python3 python3-yaml strace)
 windows=(locales g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
-         binutils-mingw-w64-i686 libz-mingw-w64-dev wine wine64)
+         binutils-mingw-w64-i686 libz-mingw-w64-dev wine wine64 osslsigncode openssl)
 
 wanted=("${native[@]}")
 if [ "${1:-all}" = all ]; then wanted+=("${windows[@]}"); fi

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "app/CommandLine.h"
+#include "platform/Console.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -24,6 +26,40 @@ TEST(CommandLine, SwitchesInEitherMannerAndCaseWithQuotedValues) {
     EXPECT_FALSE(Parsed({}).silent);
 }
 
+TEST(CommandLine, SwitchesOfHabitAreAcceptedAndVerySilentIsSilent) {
+    EXPECT_TRUE(Parsed({"/VERYSILENT"}).silent);
+    const admin::Options o =
+        Parsed({"/silent", "/SUPPRESSMSGBOXES", "/NORESTART", "/SP-", "/NOCANCEL", "/?"});
+    EXPECT_TRUE(o.silent && o.help);
+    EXPECT_FALSE(o.uninstall || o.dirGiven || o.log);
+}
+
+// The line as a batch file or a deployment tool writes it, split as the program splits it.
+TEST(CommandLine, ALineSplitsByWindowsRulesAndAClosingQuoteAfterABackslashEndsTheValue) {
+    const struct {
+        const char16_t* line;
+        std::vector<std::u16string> args;  // after the program's name
+    } cases[] = {
+        {uR"(Setup_iVOX.exe /SILENT /DIR="C:\Apps\Q T\" /LOG="C:\q.log")",
+         {u"/SILENT", uR"(/DIR=C:\Apps\Q T\)", uR"(/LOG=C:\q.log)"}},
+        {uR"(x /DIR="C:\Apps\Q T\")", {uR"(/DIR=C:\Apps\Q T\)"}},
+        {uR"(x "/DIR=C:\Q T\\" /SILENT)", {uR"(/DIR=C:\Q T\)", u"/SILENT"}},
+        // Quoted the way a program passes an argument that holds quotes (Wine, .NET).
+        {uR"(x "/DIR=\"C:\Apps\Q T\\\"")", {uR"(/DIR="C:\Apps\Q T\")"}},
+        {uR"(x a\\b \"c\" "d ""e"" f")", {uR"(a\\b)", uR"("c")", uR"(d "e" f)"}},
+        {u"\"C:\\Cài đặt\\Setup_iVOX.exe\"\t /SILENT  ", {u"/SILENT"}},
+        {u"x", {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::u16string> got = platform::SplitCommandLine(c.line);
+        ASSERT_FALSE(got.empty());
+        got.erase(got.begin());
+        EXPECT_EQ(got, c.args) << platform::Utf16ToUtf8(c.line);
+    }
+    EXPECT_EQ(platform::SplitCommandLine(uR"("C:\Cài đặt\Setup_iVOX.exe" /SILENT)")[0],
+              uR"(C:\Cài đặt\Setup_iVOX.exe)");
+}
+
 TEST(CommandLine, UnknownSwitchesMissingAndUnwantedValuesAreRefused) {
     for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{"/BOGUS"},
@@ -34,6 +70,8 @@ TEST(CommandLine, UnknownSwitchesMissingAndUnwantedValuesAreRefused) {
                                                {"/DIR=\"\""},
                                                {"/LOG="},
                                                {"/SILENT=1"},
+                                               {"/NORESTART=1"},
+                                               {"/SP"},
                                                {"/SILENTLY"}}) {
         admin::Options o;
         std::string problem;

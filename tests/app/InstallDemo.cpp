@@ -198,13 +198,16 @@ bool Remove() {
     bool gone = !platform::FileExists(kApp);
     platform::RemoveFile(platform::SystemFolder32() + "\\gds32.dll");
     const std::string link = std::string("Solvenza Quillora") + platform::ShortcutExtension();
+    // The user's and, from an elevated install, the all-users shortcuts.
     std::string folder;
-    if (platform::GetSpecialFolderPath(platform::kCsidlDesktop, folder))
-        platform::RemoveFile(folder + "\\" + link);
-    if (platform::GetSpecialFolderPath(platform::kCsidlPrograms, folder)) {
-        platform::RemoveFile(folder + "\\Solvenza\\" + link);
-        platform::RemoveFolder(folder + "\\Solvenza");
-    }
+    for (int desktop : {platform::kCsidlDesktop, platform::kCsidlCommonDesktopDirectory})
+        if (platform::GetSpecialFolderPath(desktop, folder))
+            platform::RemoveFile(folder + "\\" + link);
+    for (int programs : {platform::kCsidlPrograms, platform::kCsidlCommonPrograms})
+        if (platform::GetSpecialFolderPath(programs, folder)) {
+            platform::RemoveFile(folder + "\\Solvenza\\" + link);
+            platform::RemoveFolder(folder + "\\Solvenza");
+        }
     platform::DeleteKeyTree(platform::RegRoot::LocalMachine, TuUpd::kProductKey,
                             TuUpd::kProductView);
     platform::RegKey key;

@@ -69,11 +69,24 @@ std::string Folder(int csidl) {
     return path;
 }
 
+// Where the install puts its shortcuts: the all-users folders when it runs elevated (Windows
+// under Wine), the user's own otherwise.
+int DesktopFolder() {
+    return platform::ShortcutsForAllUsers() ? platform::kCsidlCommonDesktopDirectory
+                                            : platform::kCsidlDesktop;
+}
+int ProgramsFolder() {
+    return platform::ShortcutsForAllUsers() ? platform::kCsidlCommonPrograms
+                                            : platform::kCsidlPrograms;
+}
 std::string DesktopLink() {
+    return Folder(DesktopFolder()) + "\\" + kLink;
+}
+std::string UserDesktopLink() {
     return Folder(platform::kCsidlDesktop) + "\\" + kLink;
 }
 std::string ProgramsLink() {
-    return Folder(platform::kCsidlPrograms) + "\\Solvenza\\" + kLink;
+    return Folder(ProgramsFolder()) + "\\Solvenza\\" + kLink;
 }
 // The 32-bit product's client library goes into the 32-bit system folder.
 std::string Gds32() {
@@ -187,9 +200,9 @@ protected:
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
             }
         }
-        for (const std::string& file : {DesktopLink(), ProgramsLink(), Gds32()})
+        for (const std::string& file : {DesktopLink(), UserDesktopLink(), ProgramsLink(), Gds32()})
             platform::RemoveFile(file);
-        platform::RemoveFolder(Folder(platform::kCsidlPrograms) + "\\Solvenza");
+        platform::RemoveFolder(Folder(ProgramsFolder()) + "\\Solvenza");
         platform::DeleteKeyTree(RegRoot::LocalMachine, TuUpd::kProductKey, TuUpd::kProductView);
         platform::DeleteKeyTree(RegRoot::LocalMachine, installed::kUninstallKey,
                                 TuUpd::kProductView);
@@ -287,7 +300,7 @@ TEST_F(InstallTest, FreshMachineGetsFilesServerShortcutsAndTheRecordedFolder) {
 
     ShortcutLink* link = nullptr;
     EXPECT_EQ(CreateShortcutInSpecialFolder(nullptr, "", "", "", 0, "Solvenza Quillora",
-                                            platform::kCsidlDesktop, false, &link),
+                                            DesktopFolder(), false, &link),
               DesktopLink());
     ASSERT_NE(link, nullptr);
     char target[260] = {};
@@ -630,16 +643,21 @@ TEST_F(InstallTest, AnEntryThatDidNotComeOutLeavesTheInstalledProgramAlone) {
     EXPECT_FALSE(ProductKeyExists());
 }
 
+// The user's own shortcut, even where the install puts its own for all users: it stays as it
+// was, and no second one appears beside it.
 TEST_F(InstallTest, AnExistingDesktopShortcutStaysAsItWas) {
     ASSERT_EQ(
         CreateShortcutInSpecialFolder(nullptr, "C:\\Other\\other.exe", "", "", 0,
                                       "Solvenza Quillora", platform::kCsidlDesktop, true, nullptr),
-        DesktopLink());
-    const std::string before = ReadAll(DesktopLink());
+        UserDesktopLink());
+    const std::string before = ReadAll(UserDesktopLink());
     RunInstall();
     ASSERT_EQ(backend->boxes.size(), 1u);
     EXPECT_EQ(backend->boxes[0].text, U("Cài đặt hoàn tất !!!"));
-    EXPECT_EQ(ReadAll(DesktopLink()), before);
+    EXPECT_EQ(ReadAll(UserDesktopLink()), before);
+    if (platform::ShortcutsForAllUsers()) {
+        EXPECT_FALSE(platform::FileExists(DesktopLink()));
+    }
     EXPECT_TRUE(platform::FileExists(ProgramsLink()));
 }
 

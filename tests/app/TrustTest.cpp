@@ -102,12 +102,16 @@ protected:
         }
         // The shortcuts the installs made, so the shortcut tests later in the run find none.
         const std::string link = std::string("Solvenza Quillora") + platform::ShortcutExtension();
-        std::string desktop, programs;
-        if (platform::GetSpecialFolderPath(platform::kCsidlDesktop, desktop))
-            platform::RemoveFile(desktop + "\\" + link);
-        if (platform::GetSpecialFolderPath(platform::kCsidlPrograms, programs)) {
-            platform::RemoveFile(programs + "\\Solvenza\\" + link);
-            platform::RemoveFolder(programs + "\\Solvenza");
+        for (const int desktop : {platform::kCsidlDesktop, platform::kCsidlCommonDesktopDirectory}) {
+            std::string folder;
+            if (platform::GetSpecialFolderPath(desktop, folder))
+                platform::RemoveFile(folder + "\\" + link);
+        }
+        for (const int programs : {platform::kCsidlPrograms, platform::kCsidlCommonPrograms}) {
+            std::string folder;
+            if (!platform::GetSpecialFolderPath(programs, folder)) continue;
+            platform::RemoveFile(folder + "\\Solvenza\\" + link);
+            platform::RemoveFolder(folder + "\\Solvenza");
         }
         platform::DeleteKeyTree(platform::RegRoot::LocalMachine, TuUpd::kProductKey,
                                 TuUpd::kProductView);

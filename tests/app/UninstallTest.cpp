@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <vector>
 
 #include "app/CommandLine.h"
 #include "app/RunLog.h"
 #include "app/uUpd.h"
 #include "platform/Files.h"
+#include "platform/PathParts.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
@@ -60,6 +62,10 @@ protected:
         platform::MakeFolder(Folder(platform::kCsidlPrograms) + "\\Solvenza");
         Touch(DesktopLink());
         Touch(ProgramsLink());
+        for (const std::string& link : AllUsersLinks()) {
+            platform::MakeFolder(platform::PathFolder(link));
+            Touch(link);
+        }
 
         auto b = std::make_unique<ui::HeadlessBackend>();
         backend = b.get();
@@ -74,6 +80,7 @@ protected:
              {Exe(), kApp + "\\voxTram.exe", kApp + "\\Firebird-2.1.1.1\\readme.txt", DesktopLink(),
               ProgramsLink()})
             platform::RemoveFile(f);
+        for (const std::string& link : AllUsersLinks()) platform::RemoveFile(link);
     }
 
     static std::string Exe() { return kApp + "\\ivoxcc.exe"; }
@@ -83,6 +90,17 @@ protected:
     static std::string DesktopLink() { return Folder(platform::kCsidlDesktop) + "\\" + Link(); }
     static std::string ProgramsLink() {
         return Folder(platform::kCsidlPrograms) + "\\Solvenza\\" + Link();
+    }
+    // The shortcuts an elevated install made for every user, where the platform has such
+    // folders (Windows).
+    static std::vector<std::string> AllUsersLinks() {
+        std::vector<std::string> links;
+        std::string folder;
+        if (platform::GetSpecialFolderPath(platform::kCsidlCommonDesktopDirectory, folder))
+            links.push_back(folder + "\\" + Link());
+        if (platform::GetSpecialFolderPath(platform::kCsidlCommonPrograms, folder))
+            links.push_back(folder + "\\Solvenza\\" + Link());
+        return links;
     }
     static bool ProductKeyExists() {
         platform::RegKey key;
@@ -159,6 +177,8 @@ TEST_F(UninstallTest, RemovesExecutableKeyAndShortcutsAndKeepsTheRest) {
               platform::kRegOk);
     EXPECT_FALSE(platform::FileExists(DesktopLink()));
     EXPECT_FALSE(platform::FileExists(ProgramsLink()));
+    for (const std::string& link : AllUsersLinks())
+        EXPECT_FALSE(platform::FileExists(link)) << link;
     EXPECT_TRUE(platform::FileExists(Folder(platform::kCsidlPrograms) + "\\Solvenza"));
     EXPECT_TRUE(platform::FileExists(kApp + "\\voxTram.exe"));
     EXPECT_TRUE(platform::FileExists(kApp + "\\Firebird-2.1.1.1\\readme.txt"));

@@ -3,9 +3,13 @@
 # code: bad command lines (nothing touched), a silent first install into a folder given by /DIR,
 # a silent upgrade with the log in its default place, an install and an uninstall while the
 # product runs, a damaged payload, and the uninstall started from the string of the system's
-# list of installed programs. Every run logs; the logs must hold the steps.
+# list of installed programs. Every run logs; the logs must hold the steps. The first install runs
+# the program from a folder whose name the ANSI code page cannot hold; the upgrade runs with the
+# winget manifest's switches (on Windows from a batch file, as a deployment tool writes the line),
+# and the manifest's codes are the ones the program's usage lists and its runs return.
 #
 #   command-line-runs.sh --machine wine|prefix --program EXE --idle EXE --payload CACFILE.ZIP
+#                        --version X.Y.Z --manifest packaging/winget/Solvenza.Quillora.installer.yaml
 #
 # prefix: a throwaway machine prefix, no display. wine: the Wine prefix WINEPREFIX names, no
 # display either, so a window the program tried to open would fail it.
@@ -18,6 +22,8 @@ while [ $# -gt 0 ]; do
         --program) program=$(realpath "$2"); shift 2 ;;
         --idle) idle=$(realpath "$2"); shift 2 ;;
         --payload) payload=$(realpath "$2"); shift 2 ;;
+        --version) version=$2; shift 2 ;;
+        --manifest) manifest=$(realpath "$2"); shift 2 ;;
         *) echo "command-line-runs.sh: unknown option $1" >&2; exit 2 ;;
     esac
 done
@@ -67,7 +73,8 @@ cleanup+=("rm -rf '$(host "$app")' '$(host 'C:\Apps\Damaged')'")
 # and (Windows) the moved uninstaller, which Windows would delete at its next start.
 touch "$work/start"
 cleanup+=("find '$drive_c/users' -path '*Temp*' -type f -newer '$work/start' -delete")
-cleanup+=("cd '$drive_c' && rm -f 'first install.log' unmakeable.log running.log refused.log damaged.log")
+cleanup+=("cd '$drive_c' && rm -f 'first install.log' unmakeable.log running.log refused.log damaged.log usage.log upgrade.log")
+cleanup+=("rm -rf '$drive_c/Cài đặt'")
 
 fail=0
 problem() { echo "FAIL: $*" >&2; fail=1; }
@@ -79,6 +86,7 @@ run() {
         >"$work/$name.out" 2>"$work/$name.err" || rc=$?
     tr -d '\r' <"$work/$name.err" >"$work/$name.e" && mv "$work/$name.e" "$work/$name.err"
     [ "$rc" = "$expected" ] || { problem "$name: exit code $rc, expected $expected"; cat "$work/$name.err" >&2; }
+    returned+=("$rc")
     echo "$name: exit code $rc"
 }
 # value KEY NAME: the registry value (strings unescaped, numbers as dword:N); fails when absent.
@@ -124,6 +132,23 @@ nothing_installed() {
     value "$view\\${product_key#SoftWare\\}" AppPath >/dev/null && problem "$1: the product key was written"
 }
 re() { sed 's/[][\.^$*+?(){}|]/\\&/g' <<<"$1"; }
+# winget FIELD: a value of the installer manifest (InstallerSwitches.Silent, Codes: every
+# ExpectedReturnCodes code, one a line).
+winget() {
+    python3 - "$manifest" "$1" <<'EOF'
+import sys, yaml
+m, field = yaml.safe_load(open(sys.argv[1], encoding="utf-8")), sys.argv[2]
+if field == "Codes":
+    print("\n".join(str(c["InstallerReturnCode"]) for c in m["ExpectedReturnCodes"]))
+else:
+    v = m
+    for part in field.split("."):
+        v = v[int(part)] if isinstance(v, list) else v[part]
+    print(v)
+EOF
+}
+# The codes a run returned, to be found among the manifest's expected ones.
+returned=()
 
 # --- Command lines that are refused: nothing is touched -------------------------------------
 run unknown-switch 1 /SILENT /BOGUS
@@ -134,6 +159,17 @@ run missing-value 1 -silent /DIR
 run impossible-folder 2 /silent '/LOG=C:\No such folder\x.log' '/DIR=Apps\Relative'
 grep -q "không dùng được" "$work/impossible-folder.err" || problem "impossible folder: no reason given"
 grep -q "Không ghi được nhật ký" "$work/impossible-folder.err" || problem "an unwritable log is not reported"
+# /SILENT with /?: no box anywhere, the usage on standard output and in the log.
+run silent-usage 0 /SILENT /? '/LOG=C:\usage.log'
+grep -q "^4: gói cài đặt bị hỏng$" "$work/silent-usage.out" || problem "/SILENT /? printed no exit-code table"
+grep -q "/VERYSILENT" "$work/silent-usage.out" || problem "the usage does not name /VERYSILENT"
+expect_log "$(host 'C:\usage.log')" "Setup_iVOX $(re "$version"), dòng lệnh: /SILENT /\?" \
+    "/SUPPRESSMSGBOXES, /NORESTART, /SP-, /NOCANCEL: "
+# The usage's exit codes, every one but success expected by the winget manifest, and no other.
+usage_codes=$(sed -nE 's/^([1-9][0-9]*): .*/\1/p' "$work/silent-usage.out" | tr -d '\r' | sort | tr '\n' ' ')
+manifest_codes=$(winget Codes | sort | tr '\n' ' ')
+[ -n "$usage_codes" ] && [ "$usage_codes" = "$manifest_codes" ] ||
+    problem "the manifest expects codes '$manifest_codes', the usage lists '$usage_codes'"
 if [ "$machine" = prefix ]; then
     # Without /SILENT the usage goes to standard output (Windows shows it in a box).
     run usage 0 /?
@@ -153,7 +189,11 @@ expect_log "$(host 'C:\unmakeable.log')" \
 nothing_installed "refused command lines"
 
 # --- A silent first install into the folder of /DIR ------------------------------------------
-run first-install 0 /Silent "/DIR=\"$app\\\\\"" '/LOG="C:\first install.log"'
+# Started from a folder of a USB stick that the ANSI code page cannot hold ("đ", "ặ").
+mkdir -p "$drive_c/Cài đặt" && cp "$program" "$drive_c/Cài đặt/" && chmod +x "$drive_c/Cài đặt/$(basename "$program")"
+program_ok=$program; program="$drive_c/Cài đặt/$(basename "$program")"
+LC_ALL=C.UTF-8 run first-install 0 /Silent "/DIR=\"$app\\\\\"" '/LOG="C:\first install.log"'
+program=$program_ok
 log="$(host 'C:\first install.log')"
 for f in ivoxcc.exe voxTram.exe Firebird-2.1.1.1/bin/install_super.bat; do
     [ -s "$(host "$app")/$f" ] || problem "first install: $f missing"
@@ -176,13 +216,32 @@ expect_value "$e" UninstallString "\"$app\\Setup_iVOX.exe\" /UNINSTALL"
 expect_value "$e" QuietUninstallString "\"$app\\Setup_iVOX.exe\" /UNINSTALL /SILENT"
 expect_value "$e" NoModify dword:00000001
 expect_value "$e" NoRepair dword:00000001
+expect_value "$e" DisplayVersion "$version"
+expect_value "$e" VersionMajor "dword:$(printf %08x "${version%%.*}")"
+minor=${version#*.}; expect_value "$e" VersionMinor "dword:$(printf %08x "${minor%%.*}")"
+expect_value "$e" InstallDate "$(date +%Y%m%d)"
+# What went into the folder and the system folder, in KB: the folder's files less the log's
+# server markers, within a few KB.
+size=$(value "$e" EstimatedSize | sed -nE 's/^dword:([0-9a-f]+)$/\1/p')
+bytes=$(( $(find "$(host "$app")" -type f -not -name '*.done' -printf '%s+' 2>/dev/null)$(stat -c %s "$(host "$gds")") ))
+[ -n "$size" ] && [ $(( 16#$size * 1024 - bytes )) -ge 0 ] && [ $(( 16#$size * 1024 - bytes )) -lt 4096 ] ||
+    problem "EstimatedSize is '$size' KB for $bytes bytes installed"
+for field in DisplayName Publisher DisplayVersion; do
+    expect_value "$e" "$field" "$(winget "AppsAndFeaturesEntries.0.$field")"
+done
+[ "$(winget PackageVersion)" = "$version" ] || problem "the manifest is of version $(winget PackageVersion), the program $version"
+# An elevated install (the program's manifest asks for it; Wine grants it) puts the shortcuts
+# where every user of the PC sees them; Linux keeps the one profile.
+if [ "$machine" = wine ]; then common='^C:\\(users\\Public|ProgramData)\\'; else common='^C:\\users\\[^\\]+\\(Desktop|AppData)\\'; fi
+shortcuts "$log" | grep -qvE "$common" && problem "shortcuts outside the expected profile: $(shortcuts "$log" | tr '\n' ' ')"
 expect_log "$log" "$system_line" "Cài đặt: $(re "$app")$" \
     "Ghi tệp $(re "$app")\\\\ivoxcc\.exe \([0-9]+ byte, CRC [0-9a-f]{8}\)$" \
     "Ghi tệp $(re "$app")\\\\Firebird-2\.1\.1\.1\\\\bin\\\\fbserver\.exe \([0-9]+ byte, CRC [0-9a-f]{8}\)$" \
     "Tạo lối tắt .*Solvenza Quillora" "Ghi registry HKLM\\\\.*Quillora\\\\AppPath = $(re "$app")$" \
     "Ghi registry HKLM\\\\.*Uninstall\\\\Solvenza Quillora\\\\UninstallString = " \
     "Chạy .*install_super\.bat$" "(Chạy|Không chạy được) .*vccrt8_win32\.msi$" \
-    "Hộp thông báo Solvenza: Cài đặt hoàn tất !!!$" "Kết thúc, mã thoát 0: thành công$"
+    "Hộp thông báo Solvenza: Cài đặt hoàn tất !!!$" "Kết thúc, mã thoát 0: thành công$" \
+    "Setup_iVOX $(re "$version"), dòng lệnh: /Silent" "Chép chương trình cài đặt vào $(re "$app")\\\\Setup_iVOX\.exe$"
 grep -q "Cài đặt hoàn tất" "$work/first-install.err" || problem "first install: the box's text is not on standard error"
 # The server installers started by the install write a marker when they have run.
 for _ in $(seq 1 100); do [ -f "$(host "$app")/Firebird-2.1.1.1/bin/install_super.done" ] && break; sleep 0.1; done
@@ -195,6 +254,31 @@ log=$(find "$drive_c" -name 'Setup_iVOX-*.log' -newer "$(host 'C:\first install.
 expect_log "$log" "Nâng cấp: $(re "$app")$" "Ghi registry .*InstallLocation = $(re "$app")$" \
     "Kết thúc, mã thoát 0"
 expect_value "$e" UninstallString "\"$app\\Setup_iVOX.exe\" /UNINSTALL"
+
+# --- The upgrade as winget runs it: the manifest's switches, its folder and log --------------
+# On Windows the line goes through a batch file as a deployment tool writes it, with the folder's
+# closing backslash before the quote; the user has the desktop shortcut in his own profile by
+# now, which the elevated upgrade must find and leave alone, not make a second one for all users.
+line="$(winget InstallerSwitches.Silent) $(winget InstallerSwitches.Log) $(winget InstallerSwitches.InstallLocation) /SP- /NOCANCEL"
+line=${line//<LOGPATH>/C:\\upgrade.log}; line=${line//<INSTALLPATH>/$app\\}
+if [ "$machine" = wine ]; then
+    desktop=$(shortcuts "$(host 'C:\first install.log')" | grep -i 'Desktop')
+    user_desktop=$(wine cmd /c echo %USERPROFILE% 2>/dev/null | tr -d '\r')\\Desktop
+    mv "$(host "$desktop")" "$(host "$user_desktop")/"
+    cleanup+=("rm -f '$(host "$user_desktop")/$(basename "$(host "$desktop")")'")
+    printf '@"Z:%s" %s\r\n@exit /b %%ERRORLEVEL%%\r\n' "${program//\//\\}" "$line" >"$work/upgrade.bat"
+    rc=0; wine cmd /c "Z:${work//\//\\}\\upgrade.bat" >"$work/winget.out" 2>&1 || rc=$?
+    returned+=("$rc")
+    [ "$rc" = 0 ] || { problem "winget upgrade from a batch file: exit code $rc"; cat "$work/winget.out" >&2; }
+    expect_log "$(host 'C:\upgrade.log')" "Giữ lối tắt có sẵn $(re "$user_desktop")\\\\Solvenza Quillora"
+    [ ! -e "$(host "$desktop")" ] || problem "winget upgrade: a second desktop shortcut for all users"
+else
+    # The words of the line, quotes kept inside them as the program gets them on Linux.
+    mapfile -t args < <(python3 -c 'import re, sys; print("\n".join(re.findall(r"""(?:[^\s"]|"[^"]*")+""", sys.argv[1])))' "$line")
+    run winget-upgrade 0 "${args[@]}"
+fi
+expect_log "$(host 'C:\upgrade.log')" "Nâng cấp: $(re "$app")$" "Kết thúc, mã thoát 0"
+expect_value "$e" InstallLocation "$app"
 
 # --- The product runs: the install must close it first, the uninstall is refused -----------
 rm -f "$(host "$app")/ivoxcc.exe" && cp "$idle" "$(host "$app")/ivoxcc.exe"
@@ -251,7 +335,12 @@ expect_no_key "$view\\${product_key#SoftWare\\}"
 [ ! -e "$(host "$app")/ivoxcc.exe" ] || problem "uninstall: ivoxcc.exe is still there"
 [ -e "$(host "$app")/voxTram.exe" ] || problem "uninstall: voxTram.exe went too"
 while read -r link; do [ ! -e "$(host "$link")" ] || problem "uninstall: $link is still there"; done \
-    < <(shortcuts "$(host 'C:\first install.log')")
+    < <(shortcuts "$(host 'C:\first install.log')"; [ "$machine" = wine ] && echo "$user_desktop\\Solvenza Quillora.lnk")
+
+# Every code a run returned is one the manifest expects (0 is success to winget anyway).
+for rc in "${returned[@]}"; do
+    [ "$rc" = 0 ] || grep -qx "$rc" <(winget Codes) || problem "a run returned $rc, which the manifest does not expect"
+done
 
 [ "$fail" = 0 ] && echo "All command-line runs behaved."
 exit "$fail"
