@@ -363,8 +363,8 @@ std::string TuUpd::ExtractEntry(const std::string& entry) {
     ZipBuilder1->FSpecArgs().push_back(entry);
     archive::TZipStream* stream = ZipBuilder1->ExtractFileToStream("");
     if (!stream) throw NotExtracted(entry, ZipBuilder1->GetErrMessage());
-    std::string bytes(reinterpret_cast<const char*>(stream->Memory()),
-                      static_cast<size_t>(stream->Size()));
+    // The entry's bytes are handed on as they are, not copied: the largest is tens of MB.
+    std::string bytes = stream->TakeBytes();
     const archive::ZipDirEntry* stored = nullptr;
     for (int32_t i = 0; i < ZipBuilder1->Count() && !stored; ++i)
         if (platform::SameTextAscii(ZipBuilder1->DirEntry(i).FileName, entry))
