@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -15,6 +17,7 @@
 #include "app/RunLog.h"
 #include "app/Shortcuts.h"
 #include "archive/Ziputils.h"
+#include "platform/FileHandle.h"
 #include "platform/Files.h"
 #include "platform/FindFiles.h"
 #include "platform/Launch.h"
@@ -42,6 +45,13 @@ const char* const kCloseTheProgram =
 // The engine's error for a file it wrote completely but could not put in the place of the file
 // there, which a running program holds.
 constexpr int32_t kEngineReplaceFailed = 17;
+
+// The engine's errors for a file of the tree that could not be written where it belongs: its
+// folder could not be made, the file could not be created, its data did not fit (a full disk),
+// or the file there refuses to be replaced without a program holding it.
+bool IsEngineWriteFailure(int32_t error) {
+    return error == 14 || error == 15 || error == 16 || error == 23;
+}
 // How long a stopped program may take to end before its file is replaced anyway.
 constexpr auto kStopWait = std::chrono::seconds(5);
 
@@ -79,6 +89,31 @@ void StopAndWaitForEnd(const char* name) {
 bool IsEngineTemp(const std::string& name) {
     if (name.size() < 8 || name.compare(0, 3, "~dz") != 0) return false;
     return platform::UpperAscii(name.substr(name.size() - 4)) == ".TMP";
+}
+
+// The extraction's probe of its base folder (whether a file can be made there): "tmp", one to
+// four hexadecimal digits and ".TMP", as the system makes its temporary names. A run killed
+// between the probe's creation and its deletion leaves it, empty, in the application folder.
+bool IsFolderProbe(const std::string& name) {
+    if (name.size() < 8 || name.size() > 11 || !platform::SameTextAscii(name.substr(0, 3), "tmp") ||
+        platform::UpperAscii(name.substr(name.size() - 4)) != ".TMP")
+        return false;
+    for (size_t i = 3; i + 4 < name.size(); ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(name[i]))) return false;
+    return true;
+}
+
+// True for an empty plain file at the path.
+bool IsEmptyFile(const std::string& path) {
+    platform::FileAttributes a;
+    if (!platform::ReadFileAttributes(path, a) || a.directory) return false;
+    const platform::FileHandle f =
+        platform::FileOpen(path, platform::FileAccess::kRead, platform::FileShare::kDenyNone,
+                           platform::FileDisposition::kOpenExisting);
+    if (f == platform::kInvalidFileHandle) return false;
+    const int64_t size = platform::FileSize(f);
+    platform::FileClose(f);
+    return size == 0;
 }
 
 // True for a full Windows path: a drive ("C:", "C:\Apps") or a network share ("\\server\share").
@@ -378,9 +413,14 @@ std::string TuUpd::ExtractEntry(const std::string& entry) {
 
 // Undoes what a killed run left in the folder and the system folder: the product files it had
 // begun to replace get their old content back, and every temporary file of ours goes, the
-// engine's in the server tree too.
+// engine's in the server tree and the extraction's empty folder probe too.
 void TuUpd::RecoverInterruptedRun(const std::string& folder) {
     payload::RecoverInterruptedReplace(folder, {folder, platform::SystemFolder32()});
+    for (const std::string& name : platform::FindFiles(folder + "\\tmp*.TMP")) {
+        const std::string path = folder + "\\" + name;
+        if (IsFolderProbe(name) && IsEmptyFile(path) && platform::RemoveFile(path))
+            runlog::Line("Xoá tệp " + runlog::FromAnsi(path));
+    }
     std::vector<std::string> pending = {folder + "\\" + kServerFolder};
     while (!pending.empty()) {
         const std::string dir = pending.back();
@@ -409,9 +449,11 @@ void TuUpd::InstallFirebird(const std::string& folder) {
     ZipBuilder1->ExtrOptions |=
         archive::ExtrOpt(archive::ExtrDirNames) | archive::ExtrOpt(archive::ExtrOverWrite);
     // A file of the tree that a running server holds cannot be replaced; its whole copy from the
-    // earlier install stays. Every other reason to skip a file is a real failure.
+    // earlier install stays. A file that could not be written (a full disk, a refused write) is
+    // named; any other reason to skip a file means the archive is damaged.
     std::vector<std::string> kept, keptFiles;
     bool otherSkips = false;
+    std::string notWritten;  // the first file that could not be written, as a Windows path
     const archive::TZipExtractSkippedEvent previous = ZipBuilder1->GetOnExtractSkipped();
     ZipBuilder1->SetOnExtractSkipped(
         [&](ui::Component*, const std::string& file, archive::UnZipSkipTypes, int32_t error) {
@@ -419,6 +461,13 @@ void TuUpd::InstallFirebird(const std::string& folder) {
                 kept.push_back(platform::PathFileName(file));
                 keptFiles.push_back(file);
                 runlog::Line("Giữ tệp đang dùng " + runlog::FromAnsi(file));
+            } else if (IsEngineWriteFailure(error)) {
+                std::string path = file;
+                std::replace(path.begin(), path.end(), '/', '\\');
+                if (!IsFullPath(path)) path = folder + "\\" + path;
+                runlog::Line("Không ghi được tệp " + runlog::FromAnsi(path) + " (lỗi " +
+                             std::to_string(error) + ")");
+                if (notWritten.empty()) notWritten = path;
             } else
                 otherSkips = true;
         });
@@ -428,7 +477,8 @@ void TuUpd::InstallFirebird(const std::string& folder) {
         result = ZipBuilder1->Extract();
         message = ZipBuilder1->GetErrMessage();
         ZipBuilder1->SetOnExtractSkipped(previous);
-        if (result == 0 || (!otherSkips && !kept.empty())) LogTree(*ZipBuilder1, folder, keptFiles);
+        if (result == 0 || (!otherSkips && notWritten.empty() && !kept.empty()))
+            LogTree(*ZipBuilder1, folder, keptFiles);
         ZipBuilder1->Clear();
     } catch (...) {
         ZipBuilder1->SetOnExtractSkipped(previous);
@@ -438,7 +488,10 @@ void TuUpd::InstallFirebird(const std::string& folder) {
     }
     platform::RemoveFile(archive);  // a copy left behind does no harm
     // Installers started on a tree that did not come out whole would install a broken server.
-    if (result != 0 && (otherSkips || kept.empty())) throw NotExtracted(kServerFolder, message);
+    // A damaged archive says so first: writing elsewhere would not mend it.
+    if (result != 0 && otherSkips) throw NotExtracted(kServerFolder, message);
+    if (!notWritten.empty()) throw payload::FileWriteError(false, notWritten);
+    if (result != 0 && kept.empty()) throw NotExtracted(kServerFolder, message);
     if (!kept.empty()) {
         std::string names;
         for (const std::string& name : kept) names += (names.empty() ? "" : ", ") + name;

@@ -52,12 +52,13 @@ enum EngineError : int32_t {
     kErrCreateFolder = 14,
     kErrCreateFile = 15,
     kErrWrite = 16,
-    kErrReplace = 17,
+    kErrReplace = 17,  // the file there is held by a running program
     kErrMemory = 18,
     kErrBaseDir = 19,
     kErrRead = 20,
     kErrSize = 21,
     kErrInvalidName = 22,
+    kErrReplaceRefused = 23,  // the file there could not be replaced, and nobody holds it
 };
 
 enum SkipReason : int32_t {
