@@ -5,8 +5,11 @@
 #include <tlhelp32.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/ProcessControl.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -39,6 +42,51 @@ F Bind(HMODULE lib, const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void*>(g_system->getProcAddress(lib, name)));
 }
 
+// The executable of the process as the system names it; empty when it cannot be read.
+std::u16string ImageOf(DWORD id) {
+    HANDLE h = g_system->openProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (!h) return u"";
+    std::vector<wchar_t> buffer(32768);
+    DWORD size = static_cast<DWORD>(buffer.size());
+    const BOOL ok = QueryFullProcessImageNameW(h, 0, buffer.data(), &size);
+    g_system->closeHandle(h);
+    return ok ? std::u16string(reinterpret_cast<const char16_t*>(buffer.data()), size) : u"";
+}
+
+// Whether the two paths lead to one file (another spelling, a short name, a second link).
+bool SameFile(const std::u16string& a, const std::u16string& b) {
+    BY_HANDLE_FILE_INFORMATION info[2] = {};
+    const std::u16string* paths[2] = {&a, &b};
+    for (int i = 0; i < 2; ++i) {
+        HANDLE h = CreateFileW(reinterpret_cast<const wchar_t*>(paths[i]->c_str()), 0,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        const BOOL ok = GetFileInformationByHandle(h, &info[i]);
+        CloseHandle(h);
+        if (!ok) return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+           info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+// Whether the executable `theirs` is the file at `image` (an ANSI Windows path).
+bool IsImage(const std::u16string& theirs, const std::string& image) {
+    if (theirs.empty()) return false;
+    const std::u16string mine = platform::AnsiToUtf16(image);
+    const auto wide = [](const std::u16string& s) { return reinterpret_cast<LPCWSTR>(s.c_str()); };
+    return CompareStringOrdinal(wide(theirs), -1, wide(mine), -1, TRUE) == CSTR_EQUAL ||
+           SameFile(theirs, mine);
+}
+
+// Whether the process with that id runs from `image`; `actual` names its executable.
+bool RunsFrom(DWORD id, const std::string& image, std::string& actual) {
+    const std::u16string theirs = ImageOf(id);
+    actual = theirs.empty() ? "?" : platform::Utf16ToAnsi(theirs);
+    return IsImage(theirs, image);
+}
+
 // Ends the process with that id: 0, 604 when it does not open, 602 when termination fails.
 int Terminate(DWORD id) {
     HANDLE h = g_system->openProcess(PROCESS_TERMINATE, FALSE, id);
@@ -48,7 +96,8 @@ int Terminate(DWORD id) {
     return ok ? kProcessStopped : kProcessStopFailed;
 }
 
-int SearchNt(const std::string& key, bool stop) {
+int SearchNt(const std::string& key, bool stop, const std::string& image,
+             std::vector<std::string>* passedOver) {
     HMODULE lib = g_system->loadLibrary("PSAPI.DLL");
     if (!lib) return kProcessPsapiMissing;
     auto enumProcesses = Bind<EnumProcessesFn>(lib, "EnumProcesses");
@@ -81,6 +130,11 @@ int SearchNt(const std::string& key, bool stop) {
         std::string upper;
         process_internal::MakeKey(name, upper);
         if (upper != key) continue;
+        std::string actual;
+        if (!image.empty() && !RunsFrom(ids[i], image, actual)) {
+            if (passedOver) passedOver->push_back(actual);
+            continue;
+        }
         result = stop ? Terminate(ids[i]) : kProcessRunning;
         break;
     }
@@ -88,7 +142,8 @@ int SearchNt(const std::string& key, bool stop) {
     return result;
 }
 
-int Search9x(const std::string& key, bool stop) {
+int Search9x(const std::string& key, bool stop, const std::string& image,
+             std::vector<std::string>* passedOver) {
     HMODULE lib = g_system->loadLibrary("Kernel32.DLL");
     if (!lib) return kProcessKernelMissing;
     auto snapshot = Bind<SnapshotFn>(lib, "CreateToolhelp32Snapshot");
@@ -121,6 +176,11 @@ int Search9x(const std::string& key, bool stop) {
         for (bool m = moduleFirst(modules, &me) != FALSE; m; m = moduleNext(modules, &me) != FALSE) {
             // The name exactly as the system reports it, bounded by its buffer.
             if (key == std::string(me.szModule, strnlen(me.szModule, sizeof me.szModule))) {
+                const std::string path(me.szExePath, strnlen(me.szExePath, sizeof me.szExePath));
+                if (!image.empty() && !IsImage(platform::AnsiToUtf16(path), image)) {
+                    if (passedOver) passedOver->push_back(path);
+                    continue;
+                }
                 found = true;
                 break;
             }
@@ -137,14 +197,17 @@ int Search9x(const std::string& key, bool stop) {
     return result;
 }
 
-int Search(const std::string& name, bool stop) {
+int Search(const std::string& name, bool stop, const std::string& image,
+           std::vector<std::string>* passedOver) {
     std::string key;
     if (!process_internal::MakeKey(name, key)) return kProcessBadName;
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof version;
     if (!g_system->getVersion(&version)) return kProcessVersionFailed;
-    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) return SearchNt(key, stop);
-    if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) return Search9x(key, stop);
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT)
+        return SearchNt(key, stop, image, passedOver);
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS)
+        return Search9x(key, stop, image, passedOver);
     return kProcessPlatformUnknown;
 }
 
@@ -153,6 +216,7 @@ int Search(const std::string& name, bool stop) {
 const ProcessSystem& RealProcessSystem() { return kReal; }
 void UseProcessSystem(const ProcessSystem* system) { g_system = system ? system : &kReal; }
 
-int process_internal::SearchProcesses(const std::string& name, bool stop) {
-    return Search(name, stop);
+int process_internal::SearchProcesses(const std::string& name, bool stop, const std::string& image,
+                                      std::vector<std::string>* passedOver) {
+    return Search(name, stop, image, passedOver);
 }

@@ -75,12 +75,14 @@ std::u16string ErrorText(const ui::Exception& e) {
     return text;
 }
 
-// Stops the program and waits, a few seconds at most, until it has really ended: ending a process
-// takes a moment, and its file cannot be replaced while the process still holds it.
-void StopAndWaitForEnd(const char* name) {
-    StopRunningProcess(name);
+// Stops the program that runs from the folder's file and waits, a few seconds at most, until it
+// has really ended: ending a process takes a moment, and its file cannot be replaced while the
+// process still holds it.
+void StopAndWaitForEnd(const char* name, const std::string& folder) {
+    StopRunningProcess(name, folder);
     const auto until = std::chrono::steady_clock::now() + kStopWait;
-    while (FindRunningProcess(name) == kProcessRunning && std::chrono::steady_clock::now() < until)
+    while (FindRunningProcess(name, folder) == kProcessRunning &&
+           std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }
 
@@ -337,9 +339,11 @@ void TuUpd::InstallOrUpgrade() {
     AuthorizeFirewall(platform::AnsiToUtf16(appFolder_));
     ui::Application::Instance().ShowMessageBox(this, U("Cài đặt hoàn tất !!!"), U(kCaption),
                                                ui::kMbOk | ui::kMbIconInformation);
-    // The product's own background programs go only once the user has seen the result.
+    // The product's own background programs go only once the user has seen the result; only
+    // those that run from the application folder are the product's.
     for (const char* name : {"voxzbds.exe", "voxzbdc.exe"}) {
-        if (FindRunningProcess(name) == kProcessRunning) StopRunningProcess(name);
+        if (FindRunningProcess(name, appFolder_) == kProcessRunning)
+            StopRunningProcess(name, appFolder_);
     }
     runlog::SetExitCode(admin::kExitSuccess);
     Close();
@@ -377,9 +381,9 @@ bool TuUpd::ExtractPayload() {
         }
         // Then the three replace the installed ones together, or none does. The station
         // program runs from its file; it is ended just before that file is replaced.
-        payload::ReplaceFileSet(files, app, [](size_t i) {
-            if (i == 2 && FindRunningProcess("voxTram.exe") == kProcessRunning)
-                StopAndWaitForEnd("voxTram.exe");
+        payload::ReplaceFileSet(files, app, [&app](size_t i) {
+            if (i == 2 && FindRunningProcess("voxTram.exe", app) == kProcessRunning)
+                StopAndWaitForEnd("voxTram.exe", app);
         });
         InstallFirebird(app);
     } catch (const ui::Exception& e) {

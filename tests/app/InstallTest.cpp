@@ -328,11 +328,15 @@ TEST_F(InstallTest, FreshMachineGetsFilesServerShortcutsAndTheRecordedFolder) {
 TEST_F(InstallTest, RunningProgramsStopInTheirTurn) {
     const std::string idle = testing_machine::IdleProgramHostPath();
     ASSERT_TRUE(testing_machine::CopyHostFile(idle, kApp + "\\voxTram.exe"));
-    ASSERT_TRUE(testing_machine::CopyHostFile(idle, kOther + "\\voxzbds.exe"));
-    ASSERT_TRUE(testing_machine::CopyHostFile(idle, kOther + "\\voxzbdc.exe"));
+    ASSERT_TRUE(testing_machine::CopyHostFile(idle, kApp + "\\voxzbds.exe"));
+    ASSERT_TRUE(testing_machine::CopyHostFile(idle, kApp + "\\voxzbdc.exe"));
+    // A program of the same name elsewhere is not the product's, and stays.
+    ASSERT_TRUE(testing_machine::CopyHostFile(idle, kOther + "\\voxTram.exe"));
+    testing_machine::ChildProcess decoy;
+    ASSERT_TRUE(decoy.Start(kOther + "\\voxTram.exe"));
     ASSERT_TRUE(voxTram.Start(kApp + "\\voxTram.exe"));
-    ASSERT_TRUE(voxzbds.Start(kOther + "\\voxzbds.exe"));
-    ASSERT_TRUE(voxzbdc.Start(kOther + "\\voxzbdc.exe"));
+    ASSERT_TRUE(voxzbds.Start(kApp + "\\voxzbds.exe"));
+    ASSERT_TRUE(voxzbdc.Start(kApp + "\\voxzbdc.exe"));
 
     bool serversRanAtTheBox = false, stationRanAtTheBox = true;
     backend->responder = [&](const ui::MessageBoxRecord&) {
@@ -349,6 +353,8 @@ TEST_F(InstallTest, RunningProgramsStopInTheirTurn) {
     EXPECT_TRUE(Ends(voxzbds));
     EXPECT_TRUE(Ends(voxzbdc));
     EXPECT_EQ(ReadAll(kApp + "\\voxTram.exe"), Entry("cacfile", "voxTram.exe"));
+    EXPECT_TRUE(decoy.Running());
+    decoy.Stop();
 }
 
 TEST_F(InstallTest, RunningProductIsNotReplacedAndTheUserIsAskedToCloseIt) {
