@@ -71,20 +71,16 @@ bool SameFile(const std::u16string& a, const std::u16string& b) {
            info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
-// Whether the executable `theirs` is the file at `image` (an ANSI Windows path).
-bool IsImage(const std::u16string& theirs, const std::string& image) {
+// Whether the process with that id runs from `image` (an ANSI Windows path): its executable is
+// that path, letter case aside, or the same file by another name. `actual` names it.
+bool RunsFrom(DWORD id, const std::string& image, std::string& actual) {
+    const std::u16string theirs = ImageOf(id);
+    actual = theirs.empty() ? "?" : platform::Utf16ToAnsi(theirs);
     if (theirs.empty()) return false;
     const std::u16string mine = platform::AnsiToUtf16(image);
     const auto wide = [](const std::u16string& s) { return reinterpret_cast<LPCWSTR>(s.c_str()); };
     return CompareStringOrdinal(wide(theirs), -1, wide(mine), -1, TRUE) == CSTR_EQUAL ||
            SameFile(theirs, mine);
-}
-
-// Whether the process with that id runs from `image`; `actual` names its executable.
-bool RunsFrom(DWORD id, const std::string& image, std::string& actual) {
-    const std::u16string theirs = ImageOf(id);
-    actual = theirs.empty() ? "?" : platform::Utf16ToAnsi(theirs);
-    return IsImage(theirs, image);
 }
 
 // Ends the process with that id: 0, 604 when it does not open, 602 when termination fails.
@@ -96,8 +92,7 @@ int Terminate(DWORD id) {
     return ok ? kProcessStopped : kProcessStopFailed;
 }
 
-int SearchNt(const std::string& key, bool stop, const std::string& image,
-             std::vector<std::string>* passedOver) {
+int SearchNt(const std::string& key, bool stop) {
     HMODULE lib = g_system->loadLibrary("PSAPI.DLL");
     if (!lib) return kProcessPsapiMissing;
     auto enumProcesses = Bind<EnumProcessesFn>(lib, "EnumProcesses");
@@ -130,11 +125,6 @@ int SearchNt(const std::string& key, bool stop, const std::string& image,
         std::string upper;
         process_internal::MakeKey(name, upper);
         if (upper != key) continue;
-        std::string actual;
-        if (!image.empty() && !RunsFrom(ids[i], image, actual)) {
-            if (passedOver) passedOver->push_back(actual);
-            continue;
-        }
         result = stop ? Terminate(ids[i]) : kProcessRunning;
         break;
     }
@@ -142,8 +132,7 @@ int SearchNt(const std::string& key, bool stop, const std::string& image,
     return result;
 }
 
-int Search9x(const std::string& key, bool stop, const std::string& image,
-             std::vector<std::string>* passedOver) {
+int Search9x(const std::string& key, bool stop) {
     HMODULE lib = g_system->loadLibrary("Kernel32.DLL");
     if (!lib) return kProcessKernelMissing;
     auto snapshot = Bind<SnapshotFn>(lib, "CreateToolhelp32Snapshot");
@@ -176,11 +165,6 @@ int Search9x(const std::string& key, bool stop, const std::string& image,
         for (bool m = moduleFirst(modules, &me) != FALSE; m; m = moduleNext(modules, &me) != FALSE) {
             // The name exactly as the system reports it, bounded by its buffer.
             if (key == std::string(me.szModule, strnlen(me.szModule, sizeof me.szModule))) {
-                const std::string path(me.szExePath, strnlen(me.szExePath, sizeof me.szExePath));
-                if (!image.empty() && !IsImage(platform::AnsiToUtf16(path), image)) {
-                    if (passedOver) passedOver->push_back(path);
-                    continue;
-                }
                 found = true;
                 break;
             }
@@ -197,17 +181,46 @@ int Search9x(const std::string& key, bool stop, const std::string& image,
     return result;
 }
 
+// A program of the product, known by its file: one snapshot of the process list names every
+// process at once, and only those of the program's name are asked for their image. That is one
+// call to the system, where the search by name asks every process for its modules.
+int SearchImage(const std::string& key, bool stop, const std::string& image,
+                std::vector<std::string>* passedOver) {
+    HANDLE processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (processes == INVALID_HANDLE_VALUE) return kProcessSnapshotFailed;
+    int result = kProcessNotFound;
+    PROCESSENTRY32W pe = {};
+    pe.dwSize = sizeof pe;
+    for (BOOL more = Process32FirstW(processes, &pe); more; more = Process32NextW(processes, &pe)) {
+        const size_t length = wcsnlen(pe.szExeFile, MAX_PATH);
+        std::string upper;
+        process_internal::MakeKey(
+            platform::Utf16ToAnsi(
+                std::u16string(reinterpret_cast<const char16_t*>(pe.szExeFile), length)),
+            upper);
+        if (upper != key) continue;
+        std::string actual;
+        if (!RunsFrom(pe.th32ProcessID, image, actual)) {
+            if (passedOver) passedOver->push_back(actual);
+            continue;
+        }
+        result = stop ? Terminate(pe.th32ProcessID) : kProcessRunning;
+        break;
+    }
+    CloseHandle(processes);
+    return result;
+}
+
 int Search(const std::string& name, bool stop, const std::string& image,
            std::vector<std::string>* passedOver) {
     std::string key;
     if (!process_internal::MakeKey(name, key)) return kProcessBadName;
+    if (!image.empty()) return SearchImage(key, stop, image, passedOver);
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof version;
     if (!g_system->getVersion(&version)) return kProcessVersionFailed;
-    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT)
-        return SearchNt(key, stop, image, passedOver);
-    if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS)
-        return Search9x(key, stop, image, passedOver);
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) return SearchNt(key, stop);
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) return Search9x(key, stop);
     return kProcessPlatformUnknown;
 }
 
