@@ -660,7 +660,9 @@ TEST_F(InstallTest, AServerTreeOnADriveTooSmallForItIsNamedNotKept) {
     ExpectRestoredAfter(w, text);
     EXPECT_EQ(runlog::ExitCode(), admin::kExitOtherFailure);
     EXPECT_FALSE(ProductKeyExists());
-    fs::remove_all(platform::HostPath(app));
+    fs::current_path(startFolder);  // the extraction made the tree's folder the current one
+    std::error_code ec;
+    fs::remove_all(platform::HostPath(app), ec);
     testing_machine::RemoveSmallTestDrive('T');
 }
 
