@@ -276,6 +276,8 @@ void WriteArchiveResource(const std::string& name, const std::string& path) {
         throw ui::Exception("Resource " + name + " not found");
     WriteWholeFile(path, bytes.data, bytes.size);
     runlog::FileWritten(path, bytes.data, bytes.size);
+    // The archive is read from its file from here on; its pages need not stay in memory.
+    platform::ReleaseResourceBytes(bytes);
 }
 
 void WriteWholeFile(const std::string& path, const void* data, size_t size) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 enum : int {
     kProcessStopped = 0,          // the matching process was terminated (terminator)
@@ -25,6 +26,12 @@ enum : int {
 int FindRunningProcess(const std::string& name);
 int StopRunningProcess(const std::string& name);
 
+// The same for a program of the product: only a process whose executable is the file `name` in
+// `folder` (a Windows path) counts; a process of that name that runs from any other file is
+// left alone and logged. 603 when only such others run.
+int FindRunningProcess(const std::string& name, const std::string& folder);
+int StopRunningProcess(const std::string& name, const std::string& folder);
+
 namespace process_internal {
 
 constexpr size_t kMaxName = 260;
@@ -33,7 +40,10 @@ constexpr size_t kMaxName = 260;
 // for an empty name or one longer than kMaxName characters.
 bool MakeKey(const std::string& name, std::string& key);
 
-// The platform's search: with `stop`, the terminator's result, else the finder's.
-int SearchProcesses(const std::string& name, bool stop);
+// The platform's search: with `stop`, the terminator's result, else the finder's. With an
+// `image` (a full Windows path), a process of that name counts only when its executable is that
+// file; the executables of the others it passed over go to `passedOver`.
+int SearchProcesses(const std::string& name, bool stop, const std::string& image = "",
+                    std::vector<std::string>* passedOver = nullptr);
 
 }  // namespace process_internal

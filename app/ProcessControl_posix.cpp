@@ -1,6 +1,7 @@
 // The host's process table (/proc) stands in for both Windows process interfaces: processes in
 // ascending id order, each named by the base name of its executable.
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,6 +9,8 @@
 #include <fstream>
 
 #include "app/ProcessControl.h"
+#include "platform/PathParts.h"
+#include "platform/Paths.h"
 #include "platform/ProcessTable_posix.h"
 
 namespace {
@@ -36,13 +39,41 @@ std::string ProcessName(pid_t id) {
     return "Unknown";
 }
 
-int Search(const std::string& name, bool stop) {
+// Whether the process runs from the file at `image` (a Windows path): its executable link names
+// a file of that name (letter case aside, as on Windows) in that folder, or leads to the same
+// inode (the file reached by another name).
+bool RunsFrom(pid_t id, const std::string& image, std::string& actual) {
+    const std::string exe = "/proc/" + std::to_string(id) + "/exe";
+    char buf[PATH_MAX];
+    const ssize_t n = readlink(exe.c_str(), buf, sizeof buf - 1);
+    actual = n > 0 ? std::string(buf, static_cast<size_t>(n)) : "?";
+    char folder[PATH_MAX];
+    const std::string hostFolder = platform::HostPath(platform::PathFolder(image));
+    if (n > 0 && !hostFolder.empty() && realpath(hostFolder.c_str(), folder)) {
+        std::string mine, theirs;
+        process_internal::MakeKey(platform::PathFileName(image), mine);
+        process_internal::MakeKey(BaseName(actual), theirs);
+        if (actual.substr(0, actual.find_last_of('/')) == folder && mine == theirs) return true;
+    }
+    const std::string host = platform::HostPath(image);
+    struct stat file, running;
+    return !host.empty() && stat(host.c_str(), &file) == 0 && stat(exe.c_str(), &running) == 0 &&
+           file.st_dev == running.st_dev && file.st_ino == running.st_ino;
+}
+
+int Search(const std::string& name, bool stop, const std::string& image,
+           std::vector<std::string>* passedOver) {
     std::string key;
     if (!process_internal::MakeKey(name, key)) return kProcessBadName;
     for (pid_t id : platform::HostProcessIds()) {
         std::string found;
         process_internal::MakeKey(ProcessName(id).substr(0, process_internal::kMaxName), found);
         if (found != key) continue;
+        std::string actual;
+        if (!image.empty() && !RunsFrom(id, image, actual)) {
+            if (passedOver) passedOver->push_back(actual);
+            continue;
+        }
         if (!stop) return kProcessRunning;
         if (kill(id, SIGKILL) == 0) return kProcessStopped;
         return errno == EPERM || errno == ESRCH ? kProcessOpenFailed : kProcessStopFailed;
@@ -52,6 +83,7 @@ int Search(const std::string& name, bool stop) {
 
 }  // namespace
 
-int process_internal::SearchProcesses(const std::string& name, bool stop) {
-    return Search(name, stop);
+int process_internal::SearchProcesses(const std::string& name, bool stop, const std::string& image,
+                                      std::vector<std::string>* passedOver) {
+    return Search(name, stop, image, passedOver);
 }

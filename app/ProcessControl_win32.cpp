@@ -5,8 +5,11 @@
 #include <tlhelp32.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/ProcessControl.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -37,6 +40,47 @@ using ModuleWalkFn = BOOL(WINAPI*)(HANDLE, tagMODULEENTRY32*);
 template <class F>
 F Bind(HMODULE lib, const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void*>(g_system->getProcAddress(lib, name)));
+}
+
+// The executable of the process as the system names it; empty when it cannot be read.
+std::u16string ImageOf(DWORD id) {
+    HANDLE h = g_system->openProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (!h) return u"";
+    std::vector<wchar_t> buffer(32768);
+    DWORD size = static_cast<DWORD>(buffer.size());
+    const BOOL ok = QueryFullProcessImageNameW(h, 0, buffer.data(), &size);
+    g_system->closeHandle(h);
+    return ok ? std::u16string(reinterpret_cast<const char16_t*>(buffer.data()), size) : u"";
+}
+
+// Whether the two paths lead to one file (another spelling, a short name, a second link).
+bool SameFile(const std::u16string& a, const std::u16string& b) {
+    BY_HANDLE_FILE_INFORMATION info[2] = {};
+    const std::u16string* paths[2] = {&a, &b};
+    for (int i = 0; i < 2; ++i) {
+        HANDLE h = CreateFileW(reinterpret_cast<const wchar_t*>(paths[i]->c_str()), 0,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        const BOOL ok = GetFileInformationByHandle(h, &info[i]);
+        CloseHandle(h);
+        if (!ok) return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+           info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+// Whether the process with that id runs from `image` (an ANSI Windows path): its executable is
+// that path, letter case aside, or the same file by another name. `actual` names it.
+bool RunsFrom(DWORD id, const std::string& image, std::string& actual) {
+    const std::u16string theirs = ImageOf(id);
+    actual = theirs.empty() ? "?" : platform::Utf16ToAnsi(theirs);
+    if (theirs.empty()) return false;
+    const std::u16string mine = platform::AnsiToUtf16(image);
+    const auto wide = [](const std::u16string& s) { return reinterpret_cast<LPCWSTR>(s.c_str()); };
+    return CompareStringOrdinal(wide(theirs), -1, wide(mine), -1, TRUE) == CSTR_EQUAL ||
+           SameFile(theirs, mine);
 }
 
 // Ends the process with that id: 0, 604 when it does not open, 602 when termination fails.
@@ -137,9 +181,41 @@ int Search9x(const std::string& key, bool stop) {
     return result;
 }
 
-int Search(const std::string& name, bool stop) {
+// A program of the product, known by its file: one snapshot of the process list names every
+// process at once, and only those of the program's name are asked for their image. That is one
+// call to the system, where the search by name asks every process for its modules.
+int SearchImage(const std::string& key, bool stop, const std::string& image,
+                std::vector<std::string>* passedOver) {
+    HANDLE processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (processes == INVALID_HANDLE_VALUE) return kProcessSnapshotFailed;
+    int result = kProcessNotFound;
+    PROCESSENTRY32W pe = {};
+    pe.dwSize = sizeof pe;
+    for (BOOL more = Process32FirstW(processes, &pe); more; more = Process32NextW(processes, &pe)) {
+        const size_t length = wcsnlen(pe.szExeFile, MAX_PATH);
+        std::string upper;
+        process_internal::MakeKey(
+            platform::Utf16ToAnsi(
+                std::u16string(reinterpret_cast<const char16_t*>(pe.szExeFile), length)),
+            upper);
+        if (upper != key) continue;
+        std::string actual;
+        if (!RunsFrom(pe.th32ProcessID, image, actual)) {
+            if (passedOver) passedOver->push_back(actual);
+            continue;
+        }
+        result = stop ? Terminate(pe.th32ProcessID) : kProcessRunning;
+        break;
+    }
+    CloseHandle(processes);
+    return result;
+}
+
+int Search(const std::string& name, bool stop, const std::string& image,
+           std::vector<std::string>* passedOver) {
     std::string key;
     if (!process_internal::MakeKey(name, key)) return kProcessBadName;
+    if (!image.empty()) return SearchImage(key, stop, image, passedOver);
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof version;
     if (!g_system->getVersion(&version)) return kProcessVersionFailed;
@@ -153,6 +229,7 @@ int Search(const std::string& name, bool stop) {
 const ProcessSystem& RealProcessSystem() { return kReal; }
 void UseProcessSystem(const ProcessSystem* system) { g_system = system ? system : &kReal; }
 
-int process_internal::SearchProcesses(const std::string& name, bool stop) {
-    return Search(name, stop);
+int process_internal::SearchProcesses(const std::string& name, bool stop, const std::string& image,
+                                      std::vector<std::string>* passedOver) {
+    return Search(name, stop, image, passedOver);
 }

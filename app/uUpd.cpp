@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -52,6 +53,14 @@ const char* const kEarlierNotUndone =
 // The engine's error for a file it wrote completely but could not put in the place of the file
 // there, which a running program holds.
 constexpr int32_t kEngineReplaceFailed = DZ_ERROR_REPLACE;
+
+// The engine's errors for a file of the tree that could not be written where it belongs: its
+// folder could not be made, the file could not be created, its data did not fit (a full disk),
+// or the file there refuses to be replaced without a program holding it.
+bool IsEngineWriteFailure(int32_t error) {
+    return error == DZ_ERROR_CREATE_FOLDER || error == DZ_ERROR_CREATE_FILE || error == DZ_ERROR_WRITE ||
+           error == DZ_ERROR_REPLACE_REFUSED;
+}
 // How long a stopped program may take to end before its file is replaced anyway.
 constexpr auto kStopWait = std::chrono::seconds(5);
 
@@ -75,12 +84,14 @@ std::u16string ErrorText(const ui::Exception& e) {
     return text;
 }
 
-// Stops the program and waits, a few seconds at most, until it has really ended: ending a process
-// takes a moment, and its file cannot be replaced while the process still holds it.
-void StopAndWaitForEnd(const char* name) {
-    StopRunningProcess(name);
+// Stops the program that runs from the folder's file and waits, a few seconds at most, until it
+// has really ended: ending a process takes a moment, and its file cannot be replaced while the
+// process still holds it.
+void StopAndWaitForEnd(const char* name, const std::string& folder) {
+    StopRunningProcess(name, folder);
     const auto until = std::chrono::steady_clock::now() + kStopWait;
-    while (FindRunningProcess(name) == kProcessRunning && std::chrono::steady_clock::now() < until)
+    while (FindRunningProcess(name, folder) == kProcessRunning &&
+           std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }
 
@@ -89,6 +100,31 @@ void StopAndWaitForEnd(const char* name) {
 bool IsEngineTemp(const std::string& name) {
     if (name.size() < 8 || name.compare(0, 3, "~dz") != 0) return false;
     return platform::UpperAscii(name.substr(name.size() - 4)) == ".TMP";
+}
+
+// The extraction's probe of its base folder (whether a file can be made there): "tmp", one to
+// four hexadecimal digits and ".TMP", as the system makes its temporary names. A run killed
+// between the probe's creation and its deletion leaves it, empty, in the application folder.
+bool IsFolderProbe(const std::string& name) {
+    if (name.size() < 8 || name.size() > 11 || !platform::SameTextAscii(name.substr(0, 3), "tmp") ||
+        platform::UpperAscii(name.substr(name.size() - 4)) != ".TMP")
+        return false;
+    for (size_t i = 3; i + 4 < name.size(); ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(name[i]))) return false;
+    return true;
+}
+
+// True for an empty plain file at the path.
+bool IsEmptyFile(const std::string& path) {
+    platform::FileAttributes a;
+    if (!platform::ReadFileAttributes(path, a) || a.directory) return false;
+    const platform::FileHandle f =
+        platform::FileOpen(path, platform::FileAccess::kRead, platform::FileShare::kDenyNone,
+                           platform::FileDisposition::kOpenExisting);
+    if (f == platform::kInvalidFileHandle) return false;
+    const int64_t size = platform::FileSize(f);
+    platform::FileClose(f);
+    return size == 0;
 }
 
 // True for a full Windows path: a drive ("C:", "C:\Apps") or a network share ("\\server\share").
@@ -364,9 +400,11 @@ void TuUpd::InstallOrUpgrade() {
     AuthorizeFirewall(platform::AnsiToUtf16(appFolder_));
     ui::Application::Instance().ShowMessageBox(this, U("Cài đặt hoàn tất !!!"), U(kCaption),
                                                ui::kMbOk | ui::kMbIconInformation);
-    // The product's own background programs go only once the user has seen the result.
+    // The product's own background programs go only once the user has seen the result; only
+    // those that run from the application folder are the product's.
     for (const char* name : {"voxzbds.exe", "voxzbdc.exe"}) {
-        if (FindRunningProcess(name) == kProcessRunning) StopRunningProcess(name);
+        if (FindRunningProcess(name, appFolder_) == kProcessRunning)
+            StopRunningProcess(name, appFolder_);
     }
     runlog::SetExitCode(admin::kExitSuccess);
     Close();
@@ -420,9 +458,9 @@ bool TuUpd::ExtractPayload() {
         }
         // Then the three replace the installed ones together, or none does. The station
         // program runs from its file; it is ended just before that file is replaced.
-        payload::ReplaceFileSet(files, app, [](size_t i) {
-            if (i == 2 && FindRunningProcess("voxTram.exe") == kProcessRunning)
-                StopAndWaitForEnd("voxTram.exe");
+        payload::ReplaceFileSet(files, app, [&app](size_t i) {
+            if (i == 2 && FindRunningProcess("voxTram.exe", app) == kProcessRunning)
+                StopAndWaitForEnd("voxTram.exe", app);
         });
         // The programs that run elevated or as the user: only administrators may change them.
         for (const char* name : {"ivoxcc.exe", "voxTram.exe"})
@@ -452,8 +490,8 @@ std::string TuUpd::ExtractEntry(const std::string& entry) {
     ZipBuilder1->FSpecArgs().push_back(entry);
     archive::TZipStream* stream = ZipBuilder1->ExtractFileToStream("");
     if (!stream) throw NotExtracted(entry, ZipBuilder1->GetErrMessage());
-    std::string bytes(reinterpret_cast<const char*>(stream->Memory()),
-                      static_cast<size_t>(stream->Size()));
+    // The entry's bytes are handed on as they are, not copied: the largest is tens of MB.
+    std::string bytes = stream->TakeBytes();
     const archive::ZipDirEntry* stored = nullptr;
     for (int32_t i = 0; i < ZipBuilder1->Count() && !stored; ++i)
         if (platform::SameTextAscii(ZipBuilder1->DirEntry(i).FileName, entry))
@@ -467,7 +505,7 @@ std::string TuUpd::ExtractEntry(const std::string& entry) {
 
 // Undoes what a killed run left in the folder and the system folder: the product files it had
 // begun to replace get their old content back, and every temporary file of ours goes, the
-// engine's in the server tree too. Only the three product files of this folder are ever put
+// engine's in the server tree and the extraction's empty folder probe too. Only the three product files of this folder are ever put
 // back. False when one of them could not be (a program runs from it): its copy and the journal
 // stay for the next start.
 bool TuUpd::RecoverInterruptedRun(const std::string& folder) {
@@ -475,6 +513,11 @@ bool TuUpd::RecoverInterruptedRun(const std::string& folder) {
         folder, {folder + "\\ivoxcc.exe", platform::SystemFolder32() + "\\gds32.dll",
                  folder + "\\voxTram.exe"});
     if (recovery == payload::Recovery::kTargetHeld) return false;
+    for (const std::string& name : platform::FindFiles(folder + "\\tmp*.TMP")) {
+        const std::string path = folder + "\\" + name;
+        if (IsFolderProbe(name) && IsEmptyFile(path) && platform::RemoveFile(path))
+            runlog::Line("Xoá tệp " + runlog::FromAnsi(path));
+    }
     // Only plain files of ours go, and no link is entered: a link (or a loop of them) in the tree
     // cannot lead the walk elsewhere or hold it up.
     std::vector<std::string> pending = {folder + "\\" + kServerFolder};
@@ -510,9 +553,11 @@ void TuUpd::InstallFirebird(const std::string& folder) {
     ZipBuilder1->ExtrOptions |=
         archive::ExtrOpt(archive::ExtrDirNames) | archive::ExtrOpt(archive::ExtrOverWrite);
     // A file of the tree that a running server holds cannot be replaced; its whole copy from the
-    // earlier install stays. Every other reason to skip a file is a real failure.
+    // earlier install stays. A file that could not be written (a full disk, a refused write) is
+    // named; any other reason to skip a file means the archive is damaged.
     std::vector<std::string> kept, keptFiles;
     bool otherSkips = false;
+    std::string notWritten;  // the first file that could not be written, as a Windows path
     const archive::TZipExtractSkippedEvent previous = ZipBuilder1->GetOnExtractSkipped();
     ZipBuilder1->SetOnExtractSkipped(
         [&](ui::Component*, const std::string& file, archive::UnZipSkipTypes, int32_t error) {
@@ -520,6 +565,13 @@ void TuUpd::InstallFirebird(const std::string& folder) {
                 kept.push_back(platform::PathFileName(file));
                 keptFiles.push_back(file);
                 runlog::Line("Giữ tệp đang dùng " + runlog::FromAnsi(file));
+            } else if (IsEngineWriteFailure(error)) {
+                std::string path = file;
+                std::replace(path.begin(), path.end(), '/', '\\');
+                if (!IsFullPath(path)) path = folder + "\\" + path;
+                runlog::Line("Không ghi được tệp " + runlog::FromAnsi(path) + " (lỗi " +
+                             std::to_string(error) + ")");
+                if (notWritten.empty()) notWritten = path;
             } else
                 otherSkips = true;
         });
@@ -529,7 +581,8 @@ void TuUpd::InstallFirebird(const std::string& folder) {
         result = ZipBuilder1->Extract();
         message = ZipBuilder1->GetErrMessage();
         ZipBuilder1->SetOnExtractSkipped(previous);
-        if (result == 0 || (!otherSkips && !kept.empty())) LogTree(*ZipBuilder1, folder, keptFiles);
+        if (result == 0 || (!otherSkips && notWritten.empty() && !kept.empty()))
+            LogTree(*ZipBuilder1, folder, keptFiles);
         for (int32_t i = 0; i < ZipBuilder1->Count(); ++i)
             installedBytes_ += ZipBuilder1->DirEntry(i).UnpackedSize;
         ZipBuilder1->Clear();
@@ -541,7 +594,10 @@ void TuUpd::InstallFirebird(const std::string& folder) {
     }
     platform::RemoveFile(archive);  // a copy left behind does no harm
     // Installers started on a tree that did not come out whole would install a broken server.
-    if (result != 0 && (otherSkips || kept.empty())) throw NotExtracted(kServerFolder, message);
+    // A damaged archive says so first: writing elsewhere would not mend it.
+    if (result != 0 && otherSkips) throw NotExtracted(kServerFolder, message);
+    if (!notWritten.empty()) throw payload::FileWriteError(false, notWritten);
+    if (result != 0 && kept.empty()) throw NotExtracted(kServerFolder, message);
     if (!kept.empty()) {
         std::string names;
         for (const std::string& name : kept) names += (names.empty() ? "" : ", ") + name;

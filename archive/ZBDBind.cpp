@@ -144,9 +144,6 @@ void TZBDynamicBind::LoadResourceEngineOnly() {
         loadReasons_ = 0;
         throw EZipBuilder(kMsgLoadFailed, std::string(kEngineFileName));
     }
-    // Written out afresh for every load and gone with the unload, so the file never waits in the
-    // temporary folder between two loads.
-    deleteTempOnUnload_ = true;
     try {
         LoadModule(tempDllPath_, true);
     } catch (...) {
@@ -154,6 +151,10 @@ void TZBDynamicBind::LoadResourceEngineOnly() {
         throw;
     }
     ReleaseTempDllHold();
+    // Written out and loaded once: the module stays loaded, and its file stays, until the
+    // component goes or DLLDirectory changes. Later operations use it as it is, so nothing is
+    // ever loaded from that path a second time.
+    holdCarriedEngine_ = true;
 }
 
 void TZBDynamicBind::ReleaseTempDllHold() {
@@ -286,7 +287,7 @@ std::string TZBDynamicBind::ExtractResourceDll() {
 
 int32_t TZBDynamicBind::ReleaseDll(uint32_t reasons) {
     loadReasons_ &= ~reasons & kAllLoadReasons;
-    if (loadReasons_ == 0) UnloadModule();
+    if (loadReasons_ == 0 && !holdCarriedEngine_) UnloadModule();
     return dllVersion_;
 }
 
@@ -321,6 +322,12 @@ void TZBDynamicBind::RemoveTempDll() {
 void TZBDynamicBind::SetDllDirectory(const std::string& value) {
     if (value == dllDir_) return;
     dllDir_ = DelimitPath(value, false);
+    // The carried engine is no longer held for later operations: without a reason to keep it,
+    // it goes now.
+    if (holdCarriedEngine_) {
+        holdCarriedEngine_ = false;
+        if (loadReasons_ == 0) UnloadModule();
+    }
     // A loaded temporary engine stays in use until it is unloaded.
     if (IsLoaded() && !tempDllPath_.empty())
         deleteTempOnUnload_ = true;

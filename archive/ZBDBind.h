@@ -53,7 +53,8 @@ public:
     void SetLoaded(bool value);
     // The component's DLLDirectory: where the next load looks for the engine. A folder starting
     // with "." is relative to the program's folder; "><" takes the engine in the resources and
-    // nothing else (EZipBuilder 10650 when there is none or it cannot be written out).
+    // nothing else (EZipBuilder 10650 when there is none or it cannot be written out), written
+    // out and loaded once and held until the component goes or the folder changes.
     void SetDllDirectory(const std::string& value);
     const std::string& DllDir() const { return dllDir_; }
     // Sets the cancel flag and tells a loaded engine to stop.
@@ -120,6 +121,8 @@ private:
     DZ_PathFn path_ = nullptr;
     std::string dllDir_;
     bool deleteTempOnUnload_ = false;
+    // The carried engine ("><") stays loaded between operations once it has been loaded.
+    bool holdCarriedEngine_ = false;
     std::string dllPath_ = kEngineFileName;
     int32_t dllVersion_ = 0;
     platform::ModuleHandle moduleHandle_ = nullptr;

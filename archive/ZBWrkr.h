@@ -107,7 +107,8 @@ struct ZipDirEntry {
     std::string ExtraField;  // bytes as stored
 };
 
-// A memory stream that receives an entry extracted to memory.
+// A memory stream that receives an entry extracted to memory. Its bytes may be handed on
+// whole (TakeBytes), so a caller that keeps an entry needs no copy of it.
 class TZipStream {
 public:
     int64_t Size() const { return static_cast<int64_t>(data_.size()); }
@@ -117,16 +118,23 @@ public:
     }
     int64_t Position() const { return position_; }
     void SetPosition(int64_t p) { position_ = p < 0 ? 0 : p; }
+    // Empties the stream and gives its memory back.
     void Clear() {
-        data_.clear();
+        std::string().swap(data_);
         position_ = 0;
     }
-    uint8_t* Memory() { return data_.data(); }
-    const uint8_t* Memory() const { return data_.data(); }
-    const std::vector<uint8_t>& Bytes() const { return data_; }
+    uint8_t* Memory() { return reinterpret_cast<uint8_t*>(data_.data()); }
+    const uint8_t* Memory() const { return reinterpret_cast<const uint8_t*>(data_.data()); }
+    const std::string& Bytes() const { return data_; }
+    // The bytes, moved out; the stream is empty afterwards.
+    std::string TakeBytes() {
+        std::string bytes = std::move(data_);
+        Clear();
+        return bytes;
+    }
 
 private:
-    std::vector<uint8_t> data_;
+    std::string data_;
     int64_t position_ = 0;
 };
 

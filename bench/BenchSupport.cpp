@@ -37,7 +37,7 @@ std::vector<uint8_t> ExecutableLike(size_t size, uint32_t seed) {
     return out;
 }
 
-long PeakMemory(const std::vector<std::string>& args) {
+bool RunMeasured(const std::vector<std::string>& args, ChildUsage& out) {
     const pid_t child = fork();
     if (child == 0) {
         std::vector<char*> argv;
@@ -49,7 +49,15 @@ long PeakMemory(const std::vector<std::string>& args) {
     int status = 0;
     rusage usage{};
     wait4(child, &status, 0, &usage);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss * 1024L : -1;
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    out.peak = usage.ru_maxrss * 1024L;
+    out.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+long PeakMemory(const std::vector<std::string>& args) {
+    ChildUsage usage;
+    return RunMeasured(args, usage) ? usage.peak : -1;
 }
 
 }  // namespace bench

@@ -18,4 +18,13 @@ std::vector<uint8_t> ExecutableLike(size_t size, uint32_t seed = 1790801);
 // small: a forked child starts with its parent's pages counted as its own.
 long PeakMemory(const std::vector<std::string>& args);
 
+// What a child used: its peak resident memory in bytes and the processor time it took (user and
+// system), which on a machine shared with other work varies much less than the wall time.
+struct ChildUsage {
+    long peak = -1;
+    double cpuSeconds = 0;
+};
+// Runs `args` as PeakMemory does: true and its usage when it exited with 0.
+bool RunMeasured(const std::vector<std::string>& args, ChildUsage& usage);
+
 }  // namespace bench

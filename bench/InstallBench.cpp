@@ -1,6 +1,6 @@
 // One whole install as the user runs it: the setup window's action button (bt_NangCap) clicked
 // on a machine without the product, with the payload this program carries (bench/run.sh builds
-// it with archives of a realistic size), the real engine module, the headless window toolkit and
+// it with archives of a realistic size), the engine it carries, the headless window toolkit and
 // a throwaway machine prefix for every run. It reports
 //   1. the time from the click to the success box;
 //   2. the peak memory of a process that runs exactly one install;
@@ -52,13 +52,6 @@ double MB(double bytes) {
     return bytes / 1048576.0;
 }
 
-// The engine module's folder of this build as the program names it (the host's root is Z:).
-std::string EngineFolder() {
-    std::string folder = "Z:" + std::string(SETUP_ENGINE_DIR);
-    std::replace(folder.begin(), folder.end(), '/', '\\');
-    return folder;
-}
-
 // One extraction the component ran, in seconds from the click.
 struct Batch {
     double start = 0, end = 0;
@@ -70,6 +63,7 @@ struct Run {
     double clickToBox = -1;
     std::vector<Batch> batches;
     long peak = -1;
+    double cpu = 0;  // processor time of the whole child
 
     double Extracting() const {
         double sum = 0;
@@ -96,8 +90,8 @@ int InstallOnce(const std::string& resultFile) {
     ui::HeadlessBackend* backend = owned.get();
     ui::Application& app = ui::Application::Instance();
     app.Initialize(std::move(owned));
+    // The window's description has the component take the engine the program carries.
     TuUpd* w = app.CreateForm<TuUpd>();
-    w->ZipBuilder1->DLLDirectory = EngineFolder();
 
     Run run;
     Clock::time_point click;
@@ -178,8 +172,11 @@ bool RunChild(const std::string& self, Run& run) {
     if (!mkdtemp(prefix.data())) return false;
     setenv("SETUP_IVOX_PREFIX", prefix.c_str(), 1);
     const std::string result = prefix + "/bench-result.txt";
-    run.peak = bench::PeakMemory({self, "--once", result});
-    const bool ok = run.peak >= 0 && ReadRun(result, run);
+    bench::ChildUsage usage;
+    const bool ran = bench::RunMeasured({self, "--once", result}, usage);
+    run.peak = usage.peak;
+    run.cpu = usage.cpuSeconds;
+    const bool ok = ran && ReadRun(result, run);
     if (!ok) {
         std::ifstream log(result + ".log");
         std::fprintf(stderr, "the install failed:\n%s\n",
@@ -213,12 +210,14 @@ int main(int argc, char** argv) {
         ResourceSize("cacfile"), MB(ResourceSize("cacfile")), ResourceSize("firebird"),
         MB(ResourceSize("firebird")));
     std::vector<Run> all;
-    std::printf("  %-4s %12s %12s %8s %10s\n", "run", "click->box", "extracting", "share", "peak");
+    std::printf("  %-4s %12s %12s %8s %10s %10s\n", "run", "click->box", "extracting", "share",
+                "peak", "cpu");
     for (int i = 0; i < runs; ++i) {
         Run run;
         if (!RunChild(self, run)) return 1;
-        std::printf("  %-4d %10.3f s %10.3f s %6.1f %% %7.1f MB\n", i + 1, run.clickToBox,
-                    run.Extracting(), 100 * run.Extracting() / run.clickToBox, MB(run.peak));
+        std::printf("  %-4d %10.3f s %10.3f s %6.1f %% %7.1f MB %8.3f s\n", i + 1,
+                    run.clickToBox, run.Extracting(), 100 * run.Extracting() / run.clickToBox,
+                    MB(run.peak), run.cpu);
         all.push_back(run);
     }
 
@@ -232,6 +231,11 @@ int main(int argc, char** argv) {
         if (b.entries == 1) largest = std::max(largest, b.bytes);
     std::printf("time from the click to the success box: best %.3f s, median %.3f s\n",
                 all.front().clickToBox, median.clickToBox);
+    std::vector<double> cpu;
+    for (const Run& r : all) cpu.push_back(r.cpu);
+    std::sort(cpu.begin(), cpu.end());
+    std::printf("processor time of one install (the whole process): median %.3f s\n",
+                cpu[cpu.size() / 2]);
     std::printf(
         "peak memory of one install: %.1f MB (the most of the %d runs); the program carries\n"
         "  %.1f MB of archives, the largest entry it takes out to memory is %.1f MB\n",

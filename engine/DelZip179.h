@@ -142,12 +142,14 @@ enum {
     DZ_ERROR_CREATE_FILE = 15,    /* a file cannot be created (a folder has its name, ...) */
     DZ_ERROR_WRITE = 16,          /* writing the file failed (the disk may be full) */
     DZ_ERROR_REPLACE = 17,        /* the complete file cannot take the place of the one there,
-                                     which a running program may hold */
+                                     which a running program holds */
     DZ_ERROR_MEMORY = 18,         /* the entry does not fit into memory */
     DZ_ERROR_BASE_DIR = 19,       /* the base folder does not exist */
     DZ_ERROR_READ = 20,           /* read error in the archive */
     DZ_ERROR_SIZE = 21,           /* the content is longer or shorter than declared */
     DZ_ERROR_INVALID_NAME = 22,   /* a name no Windows file system takes (device names, ...) */
+    DZ_ERROR_REPLACE_REFUSED = 23, /* the complete file cannot take the place of the one there,
+                                      and no program holds it (a refused write) */
 };
 
 /* Why an entry was skipped: DZ_ACT_SKIPPED's Number2 is the reason + 1. */

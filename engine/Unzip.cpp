@@ -661,8 +661,14 @@ bool UnzipRun::ExtractToFile(Source& source, const Item& item, ZipKeys* keys, ui
     if (!platform::ReplaceFileWith(temp, target)) {
         if (wasReadOnly) platform::SetFileAttributeBits(target, platform::kAttrReadOnly);
         platform::RemoveFile(temp);
-        Skip(item, kErrReplace, kSkipWriteFailed,
-             "Cannot put " + Ansi(target) + " in place: the file may be in use");
+        // Only a file that a running program holds is "in use"; any other refusal (an access
+        // list, a folder in its place) is a write that failed.
+        if (platform::IsFileHeld(target))
+            Skip(item, kErrReplace, kSkipWriteFailed,
+                 "Cannot put " + Ansi(target) + " in place: the file is in use");
+        else
+            Skip(item, kErrReplaceRefused, kSkipWriteFailed,
+                 "Cannot put " + Ansi(target) + " in place: the file cannot be replaced");
         return false;
     }
     const uint32_t attributes = AttributesOf(item.entry);

@@ -59,6 +59,7 @@ enum EngineError : int32_t {
     kErrRead = DZ_ERROR_READ,
     kErrSize = DZ_ERROR_SIZE,
     kErrInvalidName = DZ_ERROR_INVALID_NAME,
+    kErrReplaceRefused = DZ_ERROR_REPLACE_REFUSED,
 };
 
 enum SkipReason : int32_t {

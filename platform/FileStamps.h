@@ -33,6 +33,12 @@ bool SetFileAttributeBits(const std::string& path, uint32_t attributes);
 // files as they were) when `to` is a folder, is in use or cannot be replaced.
 bool ReplaceFileWith(const std::string& from, const std::string& to);
 
+// True when a running program holds the file so that it cannot be replaced: a program runs
+// from it, or has it open without letting others write or delete it (Windows: opening it for
+// writing and deletion fails with a sharing violation). False for a file that nobody holds, a
+// missing file, and one refused for another reason (its access list, an immutable file).
+bool IsFileHeld(const std::u16string& path);
+
 // The same by UTF-16 paths: the names exactly as given, whatever the ANSI code page can hold.
 bool GetFileDosTime(const std::u16string& path, uint32_t& dosDateTime);
 bool SetFileDosTime(const std::u16string& path, uint32_t dosDateTime);

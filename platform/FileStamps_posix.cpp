@@ -83,6 +83,15 @@ bool ReplaceFileWith(const std::string& from, const std::string& to) {
     return std::rename(hostFrom.c_str(), hostTo.c_str()) == 0;
 }
 
+bool IsFileHeld(const std::u16string& path) {
+    // The host lets anyone rename over a file in use; the only holder the stand-in knows is a
+    // program that runs from the file, as ReplaceFileWith refuses it.
+    const std::string host = HostPath(Utf16ToUtf8(path));
+    struct stat st;
+    return !host.empty() && lstat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           IsRunningProgram(st);
+}
+
 // UTF-16 paths: ANSI is UTF-8 here, so every name converts exactly.
 bool GetFileDosTime(const std::u16string& path, uint32_t& dosDateTime) {
     return GetFileDosTime(Utf16ToUtf8(path), dosDateTime);

@@ -50,6 +50,19 @@ bool ReplaceFileWith(const std::u16string& from, const std::u16string& to) {
     return MoveFileExW(W(from), W(to), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
+bool IsFileHeld(const std::u16string& path) {
+    // Access is checked before sharing: a file the access list closes to us reads as refused,
+    // whoever has it open.
+    HANDLE h = CreateFileW(W(path), GENERIC_WRITE | DELETE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        return false;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION || GetLastError() == ERROR_LOCK_VIOLATION;
+}
+
 // An ANSI path is the same path converted from the code page.
 bool GetFileDosTime(const std::string& path, uint32_t& dosDateTime) {
     return GetFileDosTime(AnsiToUtf16(path), dosDateTime);

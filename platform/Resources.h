@@ -19,6 +19,11 @@ struct ResourceBytes {
 // bytes live as long as the program.
 bool FindOwnResource(const std::string& type, const std::string& name, ResourceBytes& out);
 
+// Tells the system that the program needs the resource's bytes no longer for now: their pages
+// leave its memory and are read from the executable again should the bytes be used once more.
+// The bytes stay valid; nothing is reported.
+void ReleaseResourceBytes(const ResourceBytes& bytes);
+
 // The predefined type of string-table strings (RT_STRING).
 inline const char* const kResourceString = "#6";
 

@@ -1,4 +1,10 @@
 #include "platform/Resources.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+
 #include "platform/Text.h"
 
 namespace platform {
@@ -21,6 +27,17 @@ bool FindOwnResource(const std::string& type, const std::string& name, ResourceB
         }
     }
     return false;
+}
+
+void ReleaseResourceBytes(const ResourceBytes& bytes) {
+    // Only the whole pages inside the resource: its neighbours in the image keep theirs. The
+    // resources are read-only data of the executable's own mapping, so a dropped page comes back
+    // from the file unchanged.
+    const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(bytes.data) + page - 1) & ~(page - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(bytes.data) + bytes.size) & ~(page - 1);
+    if (bytes.data && end > begin)
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
 }
 
 bool LoadOwnString(unsigned id, std::string& out) {

@@ -15,6 +15,13 @@ bool FindOwnResource(const std::string& type, const std::string& name, ResourceB
     return out.data != nullptr;
 }
 
+void ReleaseResourceBytes(const ResourceBytes& bytes) {
+    // Unlocking pages that are not locked takes them out of the working set (the call then
+    // reports ERROR_NOT_LOCKED); they are read from the image again when touched.
+    if (bytes.data && bytes.size > 0)
+        VirtualUnlock(const_cast<unsigned char*>(bytes.data), bytes.size);
+}
+
 bool LoadOwnString(unsigned id, std::string& out) {
     out.clear();
     // A zero buffer length asks for a pointer to the string in the image (UTF-16, not

@@ -2,6 +2,7 @@
 # Installs the Debian packages the build and the tests need, those that are missing only.
 #   tools/deps.sh native   what building and running the Linux program needs
 #   tools/deps.sh all      everything: cross compilers, Wine, the virtual display, fonts
+#   tools/deps.sh bench    everything, and the peers bench/run.sh compares the program with
 set -euo pipefail
 
 native=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config googletest zlib1g-dev libfltk1.3-dev libpng-dev
@@ -10,8 +11,14 @@ native=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config googletest zli
 windows=(locales g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
          binutils-mingw-w64-i686 libz-mingw-w64-dev wine wine64 osslsigncode openssl)
 
+# The installer builder that the silent install is timed against.
+bench=(nsis)
+
 wanted=("${native[@]}")
-if [ "${1:-all}" = all ]; then wanted+=("${windows[@]}"); fi
+case "${1:-all}" in
+    all) wanted+=("${windows[@]}") ;;
+    bench) wanted+=("${windows[@]}" "${bench[@]}") ;;
+esac
 
 # The i686 build runs under Wine's 32-bit half, which is a package of the i386 architecture.
 if [ "${1:-all}" = all ]; then wanted+=(wine32:i386); fi
@@ -36,7 +43,7 @@ fi
 # Some Windows tests run under a Vietnamese locale (code page 1258). Wine names the host's files
 # in the host locale's character set, so the host must have that locale, or every file name
 # with a Vietnamese letter fails.
-if [ "${1:-all}" = all ] && ! locale -a 2>/dev/null | grep -qix 'vi_VN.utf-\?8'; then
+if [ "${1:-all}" != native ] && ! locale -a 2>/dev/null | grep -qix 'vi_VN.utf-\?8'; then
     echo "Generating the vi_VN.UTF-8 locale"
     "${as_root[@]}" localedef -i vi_VN -f UTF-8 vi_VN.UTF-8
 fi

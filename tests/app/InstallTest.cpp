@@ -12,6 +12,7 @@
 #endif
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -32,6 +33,7 @@
 #include "platform/Resources.h"
 #include "platform/Text.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/TestDrives.h"
 #include "ui/Application.h"
 #include "ui/HeadlessBackend.h"
 #if !defined(_WIN32)
@@ -150,6 +152,12 @@ bool WaitFor(const std::string& windowsPath) {
     for (int i = 0; i < 200 && !platform::FileExists(windowsPath); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     return platform::FileExists(windowsPath);
+}
+
+// A CI machine must run the tests of a full disk: there a missing small drive is a failure.
+bool OnCi() {
+    const char* ci = std::getenv("CI");
+    return ci && std::string(ci) == "true";
 }
 
 class InstallTest : public ::testing::Test {
@@ -347,11 +355,15 @@ TEST_F(InstallTest, FreshMachineGetsFilesServerShortcutsAndTheRecordedFolder) {
 TEST_F(InstallTest, RunningProgramsStopInTheirTurn) {
     const std::string idle = testing_machine::IdleProgramHostPath();
     ASSERT_TRUE(testing_machine::CopyHostFile(idle, kApp + "\\voxTram.exe"));
-    ASSERT_TRUE(testing_machine::CopyHostFile(idle, kOther + "\\voxzbds.exe"));
-    ASSERT_TRUE(testing_machine::CopyHostFile(idle, kOther + "\\voxzbdc.exe"));
+    ASSERT_TRUE(testing_machine::CopyHostFile(idle, kApp + "\\voxzbds.exe"));
+    ASSERT_TRUE(testing_machine::CopyHostFile(idle, kApp + "\\voxzbdc.exe"));
+    // A program of the same name elsewhere is not the product's, and stays.
+    ASSERT_TRUE(testing_machine::CopyHostFile(idle, kOther + "\\voxTram.exe"));
+    testing_machine::ChildProcess decoy;
+    ASSERT_TRUE(decoy.Start(kOther + "\\voxTram.exe"));
     ASSERT_TRUE(voxTram.Start(kApp + "\\voxTram.exe"));
-    ASSERT_TRUE(voxzbds.Start(kOther + "\\voxzbds.exe"));
-    ASSERT_TRUE(voxzbdc.Start(kOther + "\\voxzbdc.exe"));
+    ASSERT_TRUE(voxzbds.Start(kApp + "\\voxzbds.exe"));
+    ASSERT_TRUE(voxzbdc.Start(kApp + "\\voxzbdc.exe"));
 
     bool serversRanAtTheBox = false, stationRanAtTheBox = true;
     backend->responder = [&](const ui::MessageBoxRecord&) {
@@ -368,6 +380,8 @@ TEST_F(InstallTest, RunningProgramsStopInTheirTurn) {
     EXPECT_TRUE(Ends(voxzbds));
     EXPECT_TRUE(Ends(voxzbdc));
     EXPECT_EQ(ReadAll(kApp + "\\voxTram.exe"), Entry("cacfile", "voxTram.exe"));
+    EXPECT_TRUE(decoy.Running());
+    decoy.Stop();
 }
 
 TEST_F(InstallTest, RunningProductIsNotReplacedAndTheUserIsAskedToCloseIt) {
@@ -607,7 +621,11 @@ TEST_F(InstallTest, TheThreeProductFilesAreReplacedTogetherOrNotAtAll) {
 // maps for the Windows tests): the old files stay whole and working, the box names the file,
 // nothing of ours is left on the drive.
 TEST_F(InstallTest, AnUpgradeOnADriveTooSmallForItKeepsTheOldFiles) {
-    if (!platform::FileExists("S:\\")) GTEST_SKIP() << "no small drive S: here";
+    std::string why;
+    if (!testing_machine::SmallTestDrive('S', "48k", why)) {
+        if (OnCi()) FAIL() << why;
+        GTEST_SKIP() << why;
+    }
     const std::string app = "S:\\Solvenza";
     platform::MakeFolder(app);
     Write(app + "\\ivoxcc.exe", "the old program");
@@ -619,6 +637,60 @@ TEST_F(InstallTest, AnUpgradeOnADriveTooSmallForItKeepsTheOldFiles) {
     EXPECT_EQ(FilesIn(app), (std::set<std::string>{"ivoxcc.exe", "voxTram.exe"}));
     ExpectNothingInstalled();
     fs::remove_all(platform::HostPath(app));
+    testing_machine::RemoveSmallTestDrive('S');
+}
+
+// A file of the server tree that cannot be written, where no program holds it, is named and the
+// install ends as a failed write (exit code 5): not as a damaged payload, and not as a file in
+// use kept for the success box. Here a folder stands where a file of the tree goes.
+TEST_F(InstallTest, AServerTreeFileThatCannotBeReplacedIsNamedNotKept) {
+    const std::string library = kApp + "\\Firebird-2.1.1.1\\bin\\fbclient.dll";
+    ASSERT_TRUE(fs::create_directories(platform::HostPath(library + "\\in the way")));
+    TuUpd* w = RunInstall();
+    ExpectRestoredAfter(w, U("Không ghi được tệp ") + platform::AnsiToUtf16(library) + u".");
+    EXPECT_EQ(runlog::ExitCode(), admin::kExitOtherFailure);
+    EXPECT_FALSE(ProductKeyExists());
+    // The installers were not started on that tree: nothing will write their marker.
+    platform::RemoveFile(kApp + "\\Firebird-2.1.1.1\\bin\\install_super.bat");
+}
+
+// The extraction's empty probe of the application folder, left by a run killed between its
+// creation and its deletion, goes at the next start; files of other names or with content stay.
+TEST_F(InstallTest, TheNextStartRemovesAnEmptyFolderProbeAndNothingElse) {
+    Write(kApp + "\\tmp1A2B.TMP", "");
+    Write(kApp + "\\TMPF.tmp", "");
+    Write(kApp + "\\tmp1A2C.TMP", "notes of the user's");
+    Write(kApp + "\\tmpnote.TMP", "");
+    Write(kApp + "\\tmp12345.TMP", "");
+    // The window's start, in its default folder.
+    TuUpd* w = ui::Application::Instance().CreateForm<TuUpd>();
+    ASSERT_EQ(w->Edit_AppPath->Text(), platform::AnsiToUtf16(kApp));
+    EXPECT_EQ(FilesIn(kApp),
+              (std::set<std::string>{"tmp1A2C.TMP", "tmpnote.TMP", "tmp12345.TMP"}));
+}
+
+// The same for a server tree that does not fit on its drive (T:, which holds the product files
+// but not the tree): the file that did not fit is named, and the run ends with exit code 5.
+TEST_F(InstallTest, AServerTreeOnADriveTooSmallForItIsNamedNotKept) {
+    std::string why;
+    if (!testing_machine::SmallTestDrive('T', "192k", why)) {
+        if (OnCi()) FAIL() << why;
+        GTEST_SKIP() << why;
+    }
+    const std::string app = "T:\\Solvenza";
+    platform::MakeFolder(app);
+    TuUpd* w = RunInstall(app);
+    ASSERT_EQ(backend->boxes.size(), 1u);
+    const std::u16string text = backend->boxes[0].text;
+    EXPECT_EQ(text.rfind(U("Không ghi được tệp T:\\Solvenza\\Firebird-2.1.1.1\\"), 0), 0u)
+        << platform::Utf16ToUtf8(text);
+    ExpectRestoredAfter(w, text);
+    EXPECT_EQ(runlog::ExitCode(), admin::kExitOtherFailure);
+    EXPECT_FALSE(ProductKeyExists());
+    fs::current_path(startFolder);  // the extraction made the tree's folder the current one
+    std::error_code ec;
+    fs::remove_all(platform::HostPath(app), ec);
+    testing_machine::RemoveSmallTestDrive('T');
 }
 
 // The payload's entry did not come out (here: the wrong password); the program there before

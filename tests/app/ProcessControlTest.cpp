@@ -12,6 +12,7 @@
 namespace {
 
 const std::string kFolder = "C:\\ProcessTest";
+const std::string kOtherFolder = "C:\\ProcessTestElsewhere";
 
 class ProcessControlTest : public ::testing::Test {
 protected:
@@ -54,6 +55,28 @@ TEST_F(ProcessControlTest, OnlyTheFirstOfTwoCopiesIsStopped) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_NE(first.Running(), second.Running());  // exactly one was ended
     EXPECT_EQ(FindRunningProcess("voxtram.exe"), kProcessRunning);
+}
+
+// A program of the product's name that runs from another folder is not the product's: the
+// finder and terminator for the folder pass it over, the search by name alone still sees it.
+TEST_F(ProcessControlTest, ADecoyElsewhereIsLeftAloneAndTheCopyInTheFolderIsStopped) {
+    const std::string decoy = kOtherFolder + "\\voxTram.exe";
+    platform::MakeFolder(kOtherFolder);
+    ASSERT_TRUE(testing_machine::CopyHostFile(testing_machine::IdleProgramHostPath(), decoy));
+    ASSERT_TRUE(second.Start(decoy));  // first in the process list
+    EXPECT_EQ(FindRunningProcess("voxTram.exe", kFolder), kProcessNotFound);
+    EXPECT_EQ(StopRunningProcess("voxTram.exe", kFolder), kProcessNotFound);
+    ASSERT_TRUE(first.Start(Program()));
+    EXPECT_EQ(FindRunningProcess("VOXTRAM.EXE", kFolder), kProcessRunning);
+    EXPECT_EQ(StopRunningProcess("voxtram.exe", kFolder), kProcessStopped);
+    for (int i = 0; i < 50 && first.Running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(first.Running());
+    EXPECT_TRUE(second.Running());
+    EXPECT_EQ(FindRunningProcess("voxTram.exe"), kProcessRunning);
+    second.Stop();
+    platform::RemoveFile(decoy);
+    platform::RemoveFolder(kOtherFolder);
 }
 
 TEST(ProcessNames, EmptyAndOverlongNamesAreRefusedAndTheLongestAllowedIsSearched) {

@@ -18,6 +18,14 @@ bool MapTestDrive(char letter, const std::string& folder, unsigned type);
 // Removes the letter again.
 void UnmapTestDrive(char letter);
 
+// A drive of `size` (a tmpfs size such as "48k") at `letter`, for the tests of a full disk:
+// true when it is there. POSIX hosts mount it in the prefix (which needs the rights to mount);
+// under Wine tools/small-drive.sh maps it before the test program starts. When it cannot be
+// had, `why` says so; a test skips then, and fails instead when CI is "true".
+bool SmallTestDrive(char letter, const std::string& size, std::string& why);
+// Removes a drive that SmallTestDrive mounted.
+void RemoveSmallTestDrive(char letter);
+
 // Gives the folder (a Windows path) the volume label.
 void WriteVolumeLabel(const std::string& folder, const std::string& label);
 

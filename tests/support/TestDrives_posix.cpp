@@ -1,3 +1,4 @@
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,6 +63,34 @@ void UnmapTestDrive(char letter) {
     letter = static_cast<char>(letter | 0x20);
     unlink((Prefix() + "/dosdevices/" + letter + ":").c_str());
     DeclareType(letter, "");
+}
+
+bool SmallTestDrive(char letter, const std::string& size, std::string& why) {
+    letter = static_cast<char>(letter | 0x20);
+    const std::string folder = Prefix() + "/small-drive-" + letter;
+    mkdir(folder.c_str(), 0700);
+    if (mount("tmpfs", folder.c_str(), "tmpfs", 0, ("size=" + size).c_str()) != 0) {
+        why = "no small drive here: mounting a tmpfs is not allowed";
+        rmdir(folder.c_str());
+        return false;
+    }
+    std::string windowsFolder = "Z:" + folder;
+    for (char& c : windowsFolder)
+        if (c == '/') c = '\\';
+    if (!MapTestDrive(letter, windowsFolder, platform::kDriveFixed)) {
+        why = "the small drive could not be mapped";
+        RemoveSmallTestDrive(letter);
+        return false;
+    }
+    return true;
+}
+
+void RemoveSmallTestDrive(char letter) {
+    letter = static_cast<char>(letter | 0x20);
+    const std::string folder = Prefix() + "/small-drive-" + letter;
+    UnmapTestDrive(letter);
+    umount(folder.c_str());
+    rmdir(folder.c_str());
 }
 
 void WriteVolumeLabel(const std::string& folder, const std::string& label) {
