@@ -260,26 +260,26 @@ std::vector<std::string> Quoted(const std::string& line) {
 // flushed after the last replacement and before the journal goes. "" when it holds.
 std::string FlushOrderProblems(const std::string& traceFile, const std::string& appHost) {
     std::ifstream in(traceFile);
-    std::string line, problems, first;
+    std::string line, problems;
     std::set<std::string> flushed;
     bool replaced = false, folderFlushedSince = false;
     int renames = 0;
-    std::string pending;  // a call of the program that another thread's call cut in two
+    // Every thread of the program counts (the engine reads ahead on one of its own), and a call
+    // that another thread's call cut in two ("<unfinished ...>", then "resumed>") is read whole.
+    std::map<std::string, std::string> pending;
     while (std::getline(in, line)) {
         std::istringstream words(line);
         std::string pid;
         words >> pid;
-        if (first.empty()) first = pid;
-        if (pid != first) continue;
         const size_t cut = line.find(" <unfinished ...>");
         if (cut != std::string::npos) {
-            pending = line.substr(0, cut);
+            pending[pid] = line.substr(0, cut);
             continue;
         }
         const size_t resumed = line.find(" resumed>");
         if (line.find("<... ") != std::string::npos && resumed != std::string::npos) {
-            line = pending + line.substr(resumed + 9);
-            pending.clear();
+            line = pending[pid] + line.substr(resumed + 9);
+            pending.erase(pid);
         }
         const size_t at = line.find(' ') + 1;
         const std::string call = line.substr(at, line.find('(', at) - at);
