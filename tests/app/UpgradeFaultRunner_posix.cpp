@@ -281,7 +281,9 @@ std::string FlushOrderProblems(const std::string& traceFile, const std::string& 
             line = pending[pid] + line.substr(resumed + 9);
             pending.erase(pid);
         }
-        const size_t at = line.find(' ') + 1;
+        // strace pads a short pid with spaces to the width of the longest.
+        const size_t at = line.find_first_not_of(' ', line.find(' '));
+        if (at == std::string::npos) continue;
         const std::string call = line.substr(at, line.find('(', at) - at);
         if (call == "fsync" || call == "fdatasync") {
             const size_t a = line.find('<'), b = line.find('>');
