@@ -154,10 +154,15 @@ bool WaitFor(const std::string& windowsPath) {
     return platform::FileExists(windowsPath);
 }
 
-// A CI machine must run the tests of a full disk: there a missing small drive is a failure.
-bool OnCi() {
+// A small drive of the test machine; a CI machine must run the tests of a full disk, so there a
+// missing one is a failure, elsewhere the test is skipped.
+bool SmallDrive(char letter, const char* size) {
+    std::string why;
+    if (testing_machine::SmallTestDrive(letter, size, why)) return true;
     const char* ci = std::getenv("CI");
-    return ci && std::string(ci) == "true";
+    if (ci && std::string(ci) == "true") ADD_FAILURE() << why;
+    else [&] { GTEST_SKIP() << why; }();
+    return false;
 }
 
 class InstallTest : public ::testing::Test {
@@ -335,10 +340,7 @@ TEST_F(InstallTest, FreshMachineGetsFilesServerShortcutsAndTheRecordedFolder) {
     // only System32, and it goes there.
     BOOL wow64 = FALSE;
     ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
-    if (wow64)
-        EXPECT_NE(platform::SystemFolder32(), platform::SystemFolder());
-    else
-        EXPECT_EQ(platform::SystemFolder32(), platform::SystemFolder());
+    EXPECT_EQ(platform::SystemFolder32() != platform::SystemFolder(), wow64 != FALSE);
     EXPECT_TRUE(platform::FileExists(platform::SystemFolder32() + "\\gds32.dll"));
 #endif
 
@@ -621,11 +623,7 @@ TEST_F(InstallTest, TheThreeProductFilesAreReplacedTogetherOrNotAtAll) {
 // maps for the Windows tests): the old files stay whole and working, the box names the file,
 // nothing of ours is left on the drive.
 TEST_F(InstallTest, AnUpgradeOnADriveTooSmallForItKeepsTheOldFiles) {
-    std::string why;
-    if (!testing_machine::SmallTestDrive('S', "48k", why)) {
-        if (OnCi()) FAIL() << why;
-        GTEST_SKIP() << why;
-    }
+    if (!SmallDrive('S', "48k")) return;
     const std::string app = "S:\\Solvenza";
     platform::MakeFolder(app);
     Write(app + "\\ivoxcc.exe", "the old program");
@@ -657,12 +655,9 @@ TEST_F(InstallTest, AServerTreeFileThatCannotBeReplacedIsNamedNotKept) {
 // The extraction's empty probe of the application folder, left by a run killed between its
 // creation and its deletion, goes at the next start; files of other names or with content stay.
 TEST_F(InstallTest, TheNextStartRemovesAnEmptyFolderProbeAndNothingElse) {
-    Write(kApp + "\\tmp1A2B.TMP", "");
-    Write(kApp + "\\TMPF.tmp", "");
+    for (const char* probe : {"tmp1A2B.TMP", "TMPF.tmp", "tmpnote.TMP", "tmp12345.TMP"})
+        Write(kApp + "\\" + probe, "");
     Write(kApp + "\\tmp1A2C.TMP", "notes of the user's");
-    Write(kApp + "\\tmpnote.TMP", "");
-    Write(kApp + "\\tmp12345.TMP", "");
-    // The window's start, in its default folder.
     TuUpd* w = ui::Application::Instance().CreateForm<TuUpd>();
     ASSERT_EQ(w->Edit_AppPath->Text(), platform::AnsiToUtf16(kApp));
     EXPECT_EQ(FilesIn(kApp),
@@ -672,11 +667,7 @@ TEST_F(InstallTest, TheNextStartRemovesAnEmptyFolderProbeAndNothingElse) {
 // The same for a server tree that does not fit on its drive (T:, which holds the product files
 // but not the tree): the file that did not fit is named, and the run ends with exit code 5.
 TEST_F(InstallTest, AServerTreeOnADriveTooSmallForItIsNamedNotKept) {
-    std::string why;
-    if (!testing_machine::SmallTestDrive('T', "192k", why)) {
-        if (OnCi()) FAIL() << why;
-        GTEST_SKIP() << why;
-    }
+    if (!SmallDrive('T', "192k")) return;
     const std::string app = "T:\\Solvenza";
     platform::MakeFolder(app);
     TuUpd* w = RunInstall(app);
