@@ -168,10 +168,18 @@ ssize_t pwrite64(int fd, const void* buffer, size_t count, off_t offset) {
     return real(fd, buffer, count, offset);
 }
 
-int fsync(int fd) { return Flush("fsync", fd); }
-int fdatasync(int fd) { return Flush("fdatasync", fd); }
-int rename(const char* from, const char* to) { return TwoPaths("rename", from, to); }
-int link(const char* from, const char* to) { return TwoPaths("link", from, to); }
+int fsync(int fd) {
+    return Flush("fsync", fd);
+}
+int fdatasync(int fd) {
+    return Flush("fdatasync", fd);
+}
+int rename(const char* from, const char* to) {
+    return TwoPaths("rename", from, to);
+}
+int link(const char* from, const char* to) {
+    return TwoPaths("link", from, to);
+}
 
 int close(int fd) {
     static auto real = Next<int (*)(int)>("close");

@@ -255,7 +255,7 @@ TEST_F(TrustTest, NothingIsWrittenThroughAPlantedLink) {
     const std::string temp = platform::TempFolder();
     const std::string hostTemp = platform::HostPath(temp.substr(0, temp.size() - 1));
     struct Planted {
-        std::string link;     // host path of the link
+        std::string link;  // host path of the link
         std::string target;
         std::string refused;  // the path the error names
     };
@@ -263,7 +263,8 @@ TEST_F(TrustTest, NothingIsWrittenThroughAPlantedLink) {
         {platform::HostPath(kTree + "\\bin"), outside, kTree + "\\bin"},
         {platform::HostPath(kTree), outside, kTree},
         {hostTemp, outside, temp},
-        {platform::HostPath(kTree + "\\bin\\loop"), platform::HostPath(kTree), kTree + "\\bin\\loop"},
+        {platform::HostPath(kTree + "\\bin\\loop"), platform::HostPath(kTree),
+         kTree + "\\bin\\loop"},
     };
     for (const Planted& p : planted) {
         SCOPED_TRACE(p.refused);
