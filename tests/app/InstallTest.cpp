@@ -154,10 +154,17 @@ bool WaitFor(const std::string& windowsPath) {
     return platform::FileExists(windowsPath);
 }
 
-// A CI machine must run the tests of a full disk: there a missing small drive is a failure.
-bool OnCi() {
+// A small drive of the test machine; a CI machine must run the tests of a full disk, so there a
+// missing one is a failure, elsewhere the test is skipped.
+bool SmallDrive(char letter, const char* size) {
+    std::string why;
+    if (testing_machine::SmallTestDrive(letter, size, why)) return true;
     const char* ci = std::getenv("CI");
-    return ci && std::string(ci) == "true";
+    if (ci && std::string(ci) == "true")
+        ADD_FAILURE() << why;
+    else
+        [&] { GTEST_SKIP() << why; }();
+    return false;
 }
 
 class InstallTest : public ::testing::Test {
@@ -236,6 +243,16 @@ protected:
         EXPECT_FALSE(platform::FileExists(DesktopLink()));
     }
 
+    // A server tree file not written: the box is `text` (or begins with it), the run is a failed
+    // write (exit code 5) and no folder is recorded.
+    void ExpectTreeNotWritten(TuUpd* w, const std::u16string& text, bool whole) {
+        ASSERT_EQ(backend->boxes.size(), 1u);
+        const std::u16string box = backend->boxes[0].text;
+        EXPECT_EQ(whole ? box : box.substr(0, text.size()), text) << platform::Utf16ToUtf8(box);
+        ExpectRestoredAfter(w, box);
+        EXPECT_EQ(runlog::ExitCode(), admin::kExitOtherFailure);
+        EXPECT_FALSE(ProductKeyExists());
+    }
     // The window as the user gets it back after a failed install, with the one error box.
     void ExpectRestoredAfter(TuUpd* w, const std::u16string& text) {
         ASSERT_EQ(backend->boxes.size(), 1u);
@@ -335,10 +352,7 @@ TEST_F(InstallTest, FreshMachineGetsFilesServerShortcutsAndTheRecordedFolder) {
     // only System32, and it goes there.
     BOOL wow64 = FALSE;
     ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
-    if (wow64)
-        EXPECT_NE(platform::SystemFolder32(), platform::SystemFolder());
-    else
-        EXPECT_EQ(platform::SystemFolder32(), platform::SystemFolder());
+    EXPECT_EQ(platform::SystemFolder32() != platform::SystemFolder(), wow64 != FALSE);
     EXPECT_TRUE(platform::FileExists(platform::SystemFolder32() + "\\gds32.dll"));
 #endif
 
@@ -621,11 +635,7 @@ TEST_F(InstallTest, TheThreeProductFilesAreReplacedTogetherOrNotAtAll) {
 // maps for the Windows tests): the old files stay whole and working, the box names the file,
 // nothing of ours is left on the drive.
 TEST_F(InstallTest, AnUpgradeOnADriveTooSmallForItKeepsTheOldFiles) {
-    std::string why;
-    if (!testing_machine::SmallTestDrive('S', "48k", why)) {
-        if (OnCi()) FAIL() << why;
-        GTEST_SKIP() << why;
-    }
+    if (!SmallDrive('S', "48k")) return;
     const std::string app = "S:\\Solvenza";
     platform::MakeFolder(app);
     Write(app + "\\ivoxcc.exe", "the old program");
@@ -646,10 +656,8 @@ TEST_F(InstallTest, AnUpgradeOnADriveTooSmallForItKeepsTheOldFiles) {
 TEST_F(InstallTest, AServerTreeFileThatCannotBeReplacedIsNamedNotKept) {
     const std::string library = kApp + "\\Firebird-2.1.1.1\\bin\\fbclient.dll";
     ASSERT_TRUE(fs::create_directories(platform::HostPath(library + "\\in the way")));
-    TuUpd* w = RunInstall();
-    ExpectRestoredAfter(w, U("Không ghi được tệp ") + platform::AnsiToUtf16(library) + u".");
-    EXPECT_EQ(runlog::ExitCode(), admin::kExitOtherFailure);
-    EXPECT_FALSE(ProductKeyExists());
+    ExpectTreeNotWritten(RunInstall(),
+                         U("Không ghi được tệp ") + platform::AnsiToUtf16(library) + u".", true);
     // The installers were not started on that tree: nothing will write their marker.
     platform::RemoveFile(kApp + "\\Firebird-2.1.1.1\\bin\\install_super.bat");
 }
@@ -657,12 +665,9 @@ TEST_F(InstallTest, AServerTreeFileThatCannotBeReplacedIsNamedNotKept) {
 // The extraction's empty probe of the application folder, left by a run killed between its
 // creation and its deletion, goes at the next start; files of other names or with content stay.
 TEST_F(InstallTest, TheNextStartRemovesAnEmptyFolderProbeAndNothingElse) {
-    Write(kApp + "\\tmp1A2B.TMP", "");
-    Write(kApp + "\\TMPF.tmp", "");
+    for (const char* probe : {"tmp1A2B.TMP", "TMPF.tmp", "tmpnote.TMP", "tmp12345.TMP"})
+        Write(kApp + "\\" + probe, "");
     Write(kApp + "\\tmp1A2C.TMP", "notes of the user's");
-    Write(kApp + "\\tmpnote.TMP", "");
-    Write(kApp + "\\tmp12345.TMP", "");
-    // The window's start, in its default folder.
     TuUpd* w = ui::Application::Instance().CreateForm<TuUpd>();
     ASSERT_EQ(w->Edit_AppPath->Text(), platform::AnsiToUtf16(kApp));
     EXPECT_EQ(FilesIn(kApp),
@@ -672,21 +677,11 @@ TEST_F(InstallTest, TheNextStartRemovesAnEmptyFolderProbeAndNothingElse) {
 // The same for a server tree that does not fit on its drive (T:, which holds the product files
 // but not the tree): the file that did not fit is named, and the run ends with exit code 5.
 TEST_F(InstallTest, AServerTreeOnADriveTooSmallForItIsNamedNotKept) {
-    std::string why;
-    if (!testing_machine::SmallTestDrive('T', "192k", why)) {
-        if (OnCi()) FAIL() << why;
-        GTEST_SKIP() << why;
-    }
+    if (!SmallDrive('T', "192k")) return;
     const std::string app = "T:\\Solvenza";
     platform::MakeFolder(app);
-    TuUpd* w = RunInstall(app);
-    ASSERT_EQ(backend->boxes.size(), 1u);
-    const std::u16string text = backend->boxes[0].text;
-    EXPECT_EQ(text.rfind(U("Không ghi được tệp T:\\Solvenza\\Firebird-2.1.1.1\\"), 0), 0u)
-        << platform::Utf16ToUtf8(text);
-    ExpectRestoredAfter(w, text);
-    EXPECT_EQ(runlog::ExitCode(), admin::kExitOtherFailure);
-    EXPECT_FALSE(ProductKeyExists());
+    ExpectTreeNotWritten(RunInstall(app), U("Không ghi được tệp T:\\Solvenza\\Firebird-2.1.1.1\\"),
+                         false);
     fs::current_path(startFolder);  // the extraction made the tree's folder the current one
     std::error_code ec;
     fs::remove_all(platform::HostPath(app), ec);

@@ -1,11 +1,8 @@
-// A power cut for the upgrade under test, loaded into the setup program with LD_PRELOAD. It
-// remembers, for every regular file the program writes, where its first byte not yet flushed
-// (fsync, fdatasync) lies, and counts the calls that write, flush, close, rename, link or unlink.
-// At the call numbered POWERCUT_AT it "cuts the power" before the call runs: every file loses
-// what was not flushed (cut off at that byte on odd numbers, zero-filled from it on even ones,
-// the ways ext4 can leave a file after a crash) and the process is killed. With POWERCUT_AT=0 it
-// only writes one line per counted call ("call path") to POWERCUT_LOG, so a runner can pick its
-// cut points.
+// A power cut for the upgrade under test, preloaded into the setup program. It tracks, per regular
+// file written, the first byte not yet flushed, and counts the calls that write, flush, close,
+// rename, link or unlink. At call POWERCUT_AT every file loses what was not flushed (cut off on
+// odd numbers, zero-filled on even ones, as ext4 can leave it) and the process is killed. With
+// POWERCUT_AT=0 it logs "call path" per counted call to POWERCUT_LOG, for picking cut points.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -60,12 +57,11 @@ std::string FdPath(int fd) {
 void Log(const char* call, const std::string& path) {
     const char* file = std::getenv("POWERCUT_LOG");
     if (!file) return;
-    const std::string line = std::string(call) + " " + path + "\n";
-    const int fd = static_cast<int>(syscall(SYS_openat, AT_FDCWD, file,
-                                            O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
-    if (fd < 0) return;
-    syscall(SYS_write, fd, line.data(), line.size());
-    syscall(SYS_close, fd);
+    // Its own writes are not counted: the caller holds `inside`.
+    if (FILE* f = std::fopen(file, "ae")) {
+        std::fprintf(f, "%s %s\n", call, path.c_str());
+        std::fclose(f);
+    }
 }
 
 void CutThePower() {
@@ -142,6 +138,18 @@ F Next(const char* name) {
     return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
 }
 
+int Flush(const char* name, int fd) {
+    Count(name, FdPath(fd));
+    const int rc = Next<int (*)(int)>(name)(fd);
+    if (rc == 0) Flushed(fd);
+    return rc;
+}
+
+int TwoPaths(const char* name, const char* from, const char* to) {
+    Count(name, std::string(from) + " " + to);
+    return Next<int (*)(const char*, const char*)>(name)(from, to);
+}
+
 }  // namespace
 
 extern "C" {
@@ -161,37 +169,22 @@ ssize_t pwrite64(int fd, const void* buffer, size_t count, off_t offset) {
 }
 
 int fsync(int fd) {
-    static auto real = Next<int (*)(int)>("fsync");
-    Count("fsync", FdPath(fd));
-    const int rc = real(fd);
-    if (rc == 0) Flushed(fd);
-    return rc;
+    return Flush("fsync", fd);
 }
-
 int fdatasync(int fd) {
-    static auto real = Next<int (*)(int)>("fdatasync");
-    Count("fdatasync", FdPath(fd));
-    const int rc = real(fd);
-    if (rc == 0) Flushed(fd);
-    return rc;
+    return Flush("fdatasync", fd);
+}
+int rename(const char* from, const char* to) {
+    return TwoPaths("rename", from, to);
+}
+int link(const char* from, const char* to) {
+    return TwoPaths("link", from, to);
 }
 
 int close(int fd) {
     static auto real = Next<int (*)(int)>("close");
     if (fd > 2) Count("close", FdPath(fd));
     return real(fd);
-}
-
-int rename(const char* from, const char* to) {
-    static auto real = Next<int (*)(const char*, const char*)>("rename");
-    Count("rename", std::string(from) + " " + to);
-    return real(from, to);
-}
-
-int link(const char* from, const char* to) {
-    static auto real = Next<int (*)(const char*, const char*)>("link");
-    Count("link", std::string(from) + " " + to);
-    return real(from, to);
 }
 
 int unlink(const char* path) {

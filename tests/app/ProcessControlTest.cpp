@@ -24,14 +24,19 @@ protected:
         first.Stop();
         second.Stop();
         platform::RemoveFile(Program());
+        platform::RemoveFile(kOtherFolder + "\\voxTram.exe");
+        platform::RemoveFolder(kOtherFolder);
     }
     static std::string Program() { return kFolder + "\\voxTram.exe"; }
     // A stopped process may take a moment to leave the process table.
-    static int FindSettled(const std::string& name, int expected) {
-        int rc = FindRunningProcess(name);
+    static int FindSettled(const std::string& name, int expected, const std::string& folder = "") {
+        const auto find = [&] {
+            return folder.empty() ? FindRunningProcess(name) : FindRunningProcess(name, folder);
+        };
+        int rc = find();
         for (int i = 0; i < 50 && rc != expected; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            rc = FindRunningProcess(name);
+            rc = find();
         }
         return rc;
     }
@@ -69,14 +74,9 @@ TEST_F(ProcessControlTest, ADecoyElsewhereIsLeftAloneAndTheCopyInTheFolderIsStop
     ASSERT_TRUE(first.Start(Program()));
     EXPECT_EQ(FindRunningProcess("VOXTRAM.EXE", kFolder), kProcessRunning);
     EXPECT_EQ(StopRunningProcess("voxtram.exe", kFolder), kProcessStopped);
-    for (int i = 0; i < 50 && first.Running(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_FALSE(first.Running());
+    EXPECT_EQ(FindSettled("voxTram.exe", kProcessNotFound, kFolder), kProcessNotFound);
     EXPECT_TRUE(second.Running());
     EXPECT_EQ(FindRunningProcess("voxTram.exe"), kProcessRunning);
-    second.Stop();
-    platform::RemoveFile(decoy);
-    platform::RemoveFolder(kOtherFolder);
 }
 
 TEST(ProcessNames, EmptyAndOverlongNamesAreRefusedAndTheLongestAllowedIsSearched) {

@@ -1,8 +1,7 @@
-// What an ordinary user of the PC can plant where the elevated setup works, and what the setup
-// does with it: folders that are not a local folder, links in the server tree, in place of the
-// log or of the temporary folder; and what the setup closes to users afterwards. Windows (under
-// Wine, which keeps no access lists) checks the list the program builds and that every file it
-// protects is given it; POSIX hosts check the real modes.
+// What an ordinary user can plant where the elevated setup works (folders that are not local,
+// links in the server tree, in place of the log or the temporary folder), and what the setup
+// closes to users. Under Wine, which keeps no access lists, the list each protected file is
+// given is checked; POSIX hosts check the real modes.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -18,7 +17,6 @@
 #include "app/RunLog.h"
 #include "app/RunTemp.h"
 #include "app/uUpd.h"
-#include "platform/FileHandle.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Protection.h"
@@ -74,9 +72,7 @@ protected:
         Clean();
         platform::MakeFolder(kApp);  // under Wine a tree the installers still hold may stay
         startFolder = fs::current_path();
-        auto b = std::make_unique<ui::HeadlessBackend>();
-        backend = b.get();
-        ui::Application::Instance().Initialize(std::move(b));
+        Start();
         platform::SetProtectionObserver(
             [this](const std::string& path, const std::string& sddl) { protectedWith[path] = sddl; });
     }
@@ -86,6 +82,15 @@ protected:
         runtemp::Remove();
         fs::current_path(startFolder);
         Clean();
+    }
+    void Start() {
+        auto b = std::make_unique<ui::HeadlessBackend>();
+        backend = b.get();
+        ui::Application::Instance().Initialize(std::move(b));
+    }
+    void Restart() {
+        ui::Application::Instance().Shutdown();
+        Start();
     }
     static void Clean() {
         // A script the install launched may still be writing its marker into the tree.
@@ -102,14 +107,11 @@ protected:
         }
         // The shortcuts the installs made, so the shortcut tests later in the run find none.
         const std::string link = std::string("Solvenza Quillora") + platform::ShortcutExtension();
-        for (const int desktop : {platform::kCsidlDesktop, platform::kCsidlCommonDesktopDirectory}) {
+        for (const int csidl : {platform::kCsidlDesktop, platform::kCsidlCommonDesktopDirectory,
+                                platform::kCsidlPrograms, platform::kCsidlCommonPrograms}) {
             std::string folder;
-            if (platform::GetSpecialFolderPath(desktop, folder))
-                platform::RemoveFile(folder + "\\" + link);
-        }
-        for (const int programs : {platform::kCsidlPrograms, platform::kCsidlCommonPrograms}) {
-            std::string folder;
-            if (!platform::GetSpecialFolderPath(programs, folder)) continue;
+            if (!platform::GetSpecialFolderPath(csidl, folder)) continue;
+            platform::RemoveFile(folder + "\\" + link);
             platform::RemoveFile(folder + "\\Solvenza\\" + link);
             platform::RemoveFolder(folder + "\\Solvenza");
         }
@@ -198,16 +200,11 @@ TEST_F(TrustTest, ProgramsAndTheServerTreeOnlyAdministratorsMayChange) {
             ASSERT_EQ(lstat(platform::HostPath(path).c_str(), &st), 0);
             EXPECT_EQ(st.st_mode & (S_IWGRP | S_IWOTH), 0u);
             EXPECT_EQ(st.st_uid, geteuid());
+            // Left open as an earlier install may have left it: the upgrade closes it again.
+            chmod(platform::HostPath(path).c_str(), 0777);
 #endif
         }
-#if !defined(_WIN32)
-        // What an earlier install left open is closed again by the upgrade.
-        for (const std::string& path : expected) chmod(platform::HostPath(path).c_str(), 0777);
-#endif
-        ui::Application::Instance().Shutdown();
-        auto b = std::make_unique<ui::HeadlessBackend>();
-        backend = b.get();
-        ui::Application::Instance().Initialize(std::move(b));
+        Restart();
     }
 #if !defined(_WIN32)
     umask(mask);
@@ -218,24 +215,35 @@ TEST_F(TrustTest, ProgramsAndTheServerTreeOnlyAdministratorsMayChange) {
 #endif
 }
 
-// The log is always a new file: one that is there (or a link there) is never written over.
+// The log is always a new file: one that is there, or a link there, is never written over.
 TEST_F(TrustTest, TheLogIsANewFileBesideOneThatIsThere) {
-    platform::MakeFolder(kApp + "\\logs");
-    const std::string log = kApp + "\\logs\\setup.log";
-    std::ofstream(platform::HostPath(log)) << "an earlier log";
-    std::string opened;
-    ASSERT_EQ(runlog::Open(log, opened), runlog::OpenResult::kOpened);
-    runlog::Line("x");
-    runlog::Close();
-    EXPECT_EQ(opened, kApp + "\\logs\\setup.1.log");
-    std::ifstream earlier(platform::HostPath(log));
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(earlier), {}), "an earlier log");
+    const std::string earlier = platform::HostPath(kApp) + "/earlier";
+    std::ofstream(earlier) << "an earlier log";
+    std::error_code ec;
+    fs::copy_file(earlier, platform::HostPath(kApp + "\\setup.log"), ec);
+#if !defined(_WIN32)
+    fs::create_symlink(earlier, platform::HostPath(kApp + "\\link.log"), ec);
+    for (const char* name : {"setup", "link"}) {
+#else
+    for (const char* name : {"setup"}) {
+#endif
+        std::string opened;
+        ASSERT_EQ(runlog::Open(kApp + "\\" + name + ".log", opened), runlog::OpenResult::kOpened);
+        runlog::Line("x");
+        runlog::Close();
+        EXPECT_EQ(opened, kApp + "\\" + name + ".1.log");
+    }
+    for (const char* file : {"earlier", "setup.log"}) {
+        std::ifstream in(platform::HostPath(kApp) + "/" + file);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "an earlier log") << file;
+    }
 }
 
 #if !defined(_WIN32)
 
-// Links an ordinary user planted where the setup writes: nothing is written through any of them,
-// the run ends with a clear error, and nothing outside the prefix changes.
+// Links an ordinary user planted where the setup writes, a loop of links in the server tree
+// among them (the start's recovery walk must not hang on it): nothing is written through any,
+// the run ends with a clear error, nothing outside the prefix changes.
 TEST_F(TrustTest, NothingIsWrittenThroughAPlantedLink) {
     char outsideName[] = "/tmp/trust-outside-XXXXXX";
     ASSERT_NE(mkdtemp(outsideName), nullptr);
@@ -244,71 +252,45 @@ TEST_F(TrustTest, NothingIsWrittenThroughAPlantedLink) {
     const std::string temp = platform::TempFolder();
     const std::string hostTemp = platform::HostPath(temp.substr(0, temp.size() - 1));
     struct Planted {
-        const char* what;
-        std::string link;       // host path of the link
-        std::string refused;    // the path the error names
+        std::string link;  // host path of the link
+        std::string target;
+        std::string refused;  // the path the error names
     };
     const Planted planted[] = {
-        {"server tree's bin", platform::HostPath(kTree + "\\bin"), kTree + "\\bin"},
-        {"server tree", platform::HostPath(kTree), kTree},
-        {"temporary folder", hostTemp, platform::TempFolder()},
+        {platform::HostPath(kTree + "\\bin"), outside, kTree + "\\bin"},
+        {platform::HostPath(kTree), outside, kTree},
+        {hostTemp, outside, temp},
+        {platform::HostPath(kTree + "\\bin\\loop"), platform::HostPath(kTree),
+         kTree + "\\bin\\loop"},
     };
     for (const Planted& p : planted) {
-        SCOPED_TRACE(p.what);
+        SCOPED_TRACE(p.refused);
         runtemp::Remove();
         Clean();
         ASSERT_TRUE(platform::MakeFolder(kApp));
         const std::map<std::string, std::string> before = Listing(outside);
         std::error_code ec;
-        fs::path saved;
-        if (p.link == hostTemp) {
-            saved = hostTemp + ".saved";
+        const fs::path saved = hostTemp + ".saved";
+        if (p.link == hostTemp)
             fs::rename(hostTemp, saved, ec);
-            ASSERT_FALSE(ec);
-        } else {
+        else
             fs::create_directories(fs::path(p.link).parent_path(), ec);
-        }
-        fs::create_directory_symlink(outside, p.link, ec);
+        ASSERT_FALSE(ec);
+        fs::create_directory_symlink(p.target, p.link, ec);
         ASSERT_FALSE(ec);
         RunInstall(platform::AnsiToUtf16(kApp));
         EXPECT_EQ(OnlyBox(), WriteFailure(p.refused));
         EXPECT_EQ(runlog::ExitCode(), admin::kExitOtherFailure);
         EXPECT_EQ(Listing(outside), before);
-        if (!saved.empty()) {
+        EXPECT_FALSE(platform::FileExists(kTree + "\\bin\\fbserver.exe"));
+        if (p.link == hostTemp) {
             fs::remove(hostTemp, ec);
             fs::rename(saved, hostTemp, ec);
         }
-        ui::Application::Instance().Shutdown();
-        auto b = std::make_unique<ui::HeadlessBackend>();
-        backend = b.get();
-        ui::Application::Instance().Initialize(std::move(b));
+        Restart();
     }
-
-    // A link in place of the log: the log goes beside it, the link's target stays as it was.
-    const std::string log = kApp + "\\link.log";
     std::error_code ec;
-    fs::create_symlink(outside + "/victim", platform::HostPath(log), ec);
-    std::string opened;
-    EXPECT_EQ(runlog::Open(log, opened), runlog::OpenResult::kOpened);
-    runlog::Line("x");
-    runlog::Close();
-    EXPECT_EQ(opened, kApp + "\\link.1.log");
-    std::ifstream victim(outside + "/victim");
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victim), {}), "the user's file");
     fs::remove_all(outside, ec);
-}
-
-// A loop of links in the server tree neither holds up the start (the window's recovery walk)
-// nor gets the tree written into: the install refuses it.
-TEST_F(TrustTest, ALinkLoopInTheServerTreeDoesNotHoldUpTheStart) {
-    std::error_code ec;
-    fs::create_directories(platform::HostPath(kTree + "\\bin"), ec);
-    fs::create_directory_symlink(platform::HostPath(kTree), platform::HostPath(kTree + "\\bin\\loop"),
-                                 ec);
-    ASSERT_FALSE(ec);
-    RunInstall(platform::AnsiToUtf16(kApp));
-    EXPECT_EQ(OnlyBox(), WriteFailure(kTree + "\\bin\\loop"));
-    EXPECT_FALSE(platform::FileExists(kTree + "\\bin\\fbserver.exe"));
 }
 
 #endif

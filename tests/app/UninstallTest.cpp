@@ -95,11 +95,10 @@ protected:
     // folders (Windows).
     static std::vector<std::string> AllUsersLinks() {
         std::vector<std::string> links;
-        std::string folder;
-        if (platform::GetSpecialFolderPath(platform::kCsidlCommonDesktopDirectory, folder))
-            links.push_back(folder + "\\" + Link());
-        if (platform::GetSpecialFolderPath(platform::kCsidlCommonPrograms, folder))
-            links.push_back(folder + "\\Solvenza\\" + Link());
+        std::string desktop, programs;
+        if (platform::GetSpecialFolderPath(platform::kCsidlCommonDesktopDirectory, desktop) &&
+            platform::GetSpecialFolderPath(platform::kCsidlCommonPrograms, programs))
+            links = {desktop + "\\" + Link(), programs + "\\Solvenza\\" + Link()};
         return links;
     }
     static bool ProductKeyExists() {

@@ -13,13 +13,8 @@
 //     extraction's probe) is left in the application folder, its server tree or the system
 //     folder;
 //   - an upgrade run to its end puts B everywhere.
-// Besides: the start that recovers is itself killed at its renames and unlinks, and one more
-// start must still leave A; recovery while a program runs from a new file keeps the journal and
-// the copies and ends the next upgrade with 3, until the program ends; journals planted by a
-// user move and delete nothing; the calibration run's trace shows every rename of a new file
-// after a flush of it and the folders flushed before the journal goes; a power cut modelled by
-// a preload shim (unflushed data cut off or zeroed) leaves A or B; and pairs of upgrades started
-// together end with one success and one 1618 (or two successes), the set whole.
+// Besides: the recovering start killed too; recovery while a new file is held; planted journals;
+// the flush order of a whole upgrade; power cuts (a preload shim); two upgrades at once.
 //
 //   setup_upgrade_fault_runner             the runner; ends with "faults: N passed, N failed"
 //   setup_upgrade_fault_runner --start     the setup window opened and closed, nothing pressed
@@ -27,21 +22,18 @@
 //                                          the new ivoxcc.exe is the host file F
 #include <signal.h>
 #include <sys/mount.h>
-#include <sys/wait.h>
-#include <zlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
-#include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <set>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -243,83 +235,48 @@ std::string GenuineJournal(const std::vector<std::string>& lines) {
     return text + end;
 }
 
-// The quoted strings of one strace line, in order.
-std::vector<std::string> Quoted(const std::string& line) {
-    std::vector<std::string> out;
-    for (size_t i = line.find('"'); i != std::string::npos; i = line.find('"', i + 1)) {
-        const size_t j = line.find('"', i + 1);
-        if (j == std::string::npos) break;
-        out.push_back(line.substr(i + 1, j - i - 1));
-        i = j;
-    }
-    return out;
-}
-
-// The order of one traced upgrade (strace -y): every rename of a new file of ours (the three
-// product files, the journal) comes after a flush of that file, and the application folder is
-// flushed after the last replacement and before the journal goes. "" when it holds.
-std::string FlushOrderProblems(const std::string& traceFile, const std::string& appHost) {
-    std::ifstream in(traceFile);
-    std::string line, problems;
+// The order of one upgrade, from the power cut shim's log ("call path [path]"): every rename
+// of a new file of ours (the three product files, the journal) comes after a flush of that file,
+// and the application folder is flushed after the last replacement and before the journal goes.
+// "" when it holds.
+std::string FlushOrderProblems(const std::string& log, const std::string& appHost) {
+    std::istringstream in(log);
+    std::string call, from, to, problems;
     std::set<std::string> flushed;
     bool replaced = false, folderFlushedSince = false;
     int renames = 0;
-    // Every thread of the program counts (the engine reads ahead on one of its own), and a call
-    // that another thread's call cut in two ("<unfinished ...>", then "resumed>") is read whole.
-    std::map<std::string, std::string> pending;
-    while (std::getline(in, line)) {
-        std::istringstream words(line);
-        std::string pid;
-        words >> pid;
-        const size_t cut = line.find(" <unfinished ...>");
-        if (cut != std::string::npos) {
-            pending[pid] = line.substr(0, cut);
-            continue;
-        }
-        const size_t resumed = line.find(" resumed>");
-        if (line.find("<... ") != std::string::npos && resumed != std::string::npos) {
-            line = pending[pid] + line.substr(resumed + 9);
-            pending.erase(pid);
-        }
-        // strace pads a short pid with spaces to the width of the longest.
-        const size_t at = line.find_first_not_of(' ', line.find(' '));
-        if (at == std::string::npos) continue;
-        const std::string call = line.substr(at, line.find('(', at) - at);
+    while (in >> call >> from) {
+        if (call == "rename" || call == "link") in >> to;
         if (call == "fsync" || call == "fdatasync") {
-            const size_t a = line.find('<'), b = line.find('>');
-            if (a == std::string::npos || b == std::string::npos) continue;
-            const std::string path = line.substr(a + 1, b - a - 1);
-            flushed.insert(path);
-            if (path == appHost && replaced) folderFlushedSince = true;
-        } else if (call.rfind("rename", 0) == 0 && line.find(") = 0") != std::string::npos) {
-            const std::vector<std::string> q = Quoted(line);
-            if (q.size() < 2 || q[0].find("~SetupIVOX.") == std::string::npos) continue;
+            flushed.insert(from);
+            if (from == appHost && replaced) folderFlushedSince = true;
+        } else if (call == "rename" && from.find("~SetupIVOX.") != std::string::npos) {
             ++renames;
-            if (!flushed.count(q[0])) problems += " renamed before its flush: " + q[0];
-            if (q[1].find("~SetupIVOX.journal") == std::string::npos) {
+            if (!flushed.count(from)) problems += " renamed before its flush: " + from;
+            if (to.find("~SetupIVOX.journal") == std::string::npos) {
                 replaced = true;
                 folderFlushedSince = false;
             }
-        } else if (call.rfind("unlink", 0) == 0) {
-            const std::vector<std::string> q = Quoted(line);
-            if (!q.empty() && q[0] == appHost + "/~SetupIVOX.journal" && !folderFlushedSince)
-                problems += " the journal went before the folder was flushed";
+        } else if (call == "unlink" && from == appHost + "/~SetupIVOX.journal" &&
+                   !folderFlushedSince) {
+            problems += " the journal went before the folder was flushed";
         }
     }
     if (renames < 4) problems += " only " + std::to_string(renames) + " renames of ours";
     return problems;
 }
 
-// `sh -c` of two upgrades started together: their two exit codes.
-std::pair<int, int> TwoAtOnce(const std::string& child) {
-    const auto r = Shell("(" + child + " >/dev/null 2>&1; echo \"one $?\") & (" + child +
-                         " >/dev/null 2>&1; echo \"two $?\") & wait");
-    int one = -1, two = -1;
-    std::istringstream in(r.output);
-    std::string word;
-    int code;
-    while (in >> word >> code) (word == "one" ? one : two) = code;
-    return {one, two};
+// A run of `command` killed at the `occurrence`th call `name`.
+testing_machine::ShellResult KilledAt(const std::string& name, size_t occurrence,
+                                      const std::string& command) {
+    return Shell("strace -f -qq -o /dev/null -e trace=" + name + " -e inject=" + name +
+                 ":signal=KILL:when=" + std::to_string(occurrence) + " -- " + command);
+}
+
+void PrintOutcomes(const char* after, const std::map<std::string, int>& outcomes) {
+    std::printf("after %s the product was:", after);
+    for (const auto& [version, n] : outcomes) std::printf(" %s %d times", version.c_str(), n);
+    std::printf("\n");
 }
 
 int Runner() {
@@ -335,6 +292,15 @@ int Runner() {
     const std::string child = Quote(SETUP_PROGRAM) + " /SILENT";
     const std::string start = Quote(Self()) + " --start";
     const Product product{kApp};
+    // The next start, as a user makes it; then the product files must be whole A (or B).
+    const auto nextStart = [&](const std::string& at, bool bToo) {
+        check(Shell(start).code == 0, at + ": the next start failed");
+        const std::string version = VersionOf(product);
+        check(version == "A" || (bToo && version == "B"),
+              at + ": the product files are " + version);
+        check(Leftovers(product).empty(), at + ": left behind:" + Leftovers(product));
+        return version;
+    };
 
     // The calibration run: every file system call of one whole upgrade, on the machine as every
     // run below finds it (the server tree of an earlier install in place).
@@ -343,11 +309,9 @@ int Runner() {
     InstallA(product);
     const std::string trace = prefix + "/calls.trace";
     const auto calibration =
-        Shell("strace -f -qq -y -o " + Quote(trace) + " -e trace=" + kTraced + " -- " + child);
+        Shell("strace -f -qq -o " + Quote(trace) + " -e trace=" + kTraced + " -- " + child);
     check(calibration.code == 0, "the upgrade under strace: " + calibration.output);
     check(VersionOf(product) == "B", "after the calibration run: " + VersionOf(product));
-    const std::string order = FlushOrderProblems(trace, platform::HostPath(kApp));
-    check(order.empty(), "the flush order of the calibration run:" + order);
     const std::vector<Call> calls = TraceCalls(trace);
     const std::vector<size_t> points = KillPoints(calls, 40);
     std::printf("an upgrade makes %zu file system calls; %zu kill points\n", calls.size(),
@@ -357,20 +321,12 @@ int Runner() {
     for (size_t point : points) {
         const Call& c = calls[point];
         InstallA(product);
-        const auto killed =
-            Shell("strace -f -qq -o /dev/null -e trace=" + c.name + " -e inject=" + c.name +
-                  ":signal=KILL:when=" + std::to_string(c.occurrence) + " -- " + child);
+        const auto killed = KilledAt(c.name, c.occurrence, child);
         const std::string at = "call " + std::to_string(point + 1) + " (" + c.name + " #" +
                                std::to_string(c.occurrence) + ")";
         ++byCall[c.name];
         check(killed.code != 0, at + ": the upgrade was not stopped");
-        // The next start, as a user makes it; then what is on the machine.
-        check(Shell(start).code == 0, at + ": the next start failed");
-        const std::string version = VersionOf(product);
-        ++byOutcome[version];
-        check(version == "A" || version == "B", at + ": the product files are " + version);
-        const std::string left = Leftovers(product);
-        check(left.empty(), at + ": left behind:" + left);
+        ++byOutcome[nextStart(at, true)];
         // And a whole upgrade after it.
         const auto again = Shell(child);
         check(again.code == 0 && VersionOf(product) == "B",
@@ -378,9 +334,8 @@ int Runner() {
     }
     std::printf("kill points by call:");
     for (const auto& [name, n] : byCall) std::printf(" %s %d", name.c_str(), n);
-    std::printf("\nafter the kills the product was:");
-    for (const auto& [version, n] : byOutcome) std::printf(" %s %d times", version.c_str(), n);
     std::printf("\n");
+    PrintOutcomes("the kills", byOutcome);
 
     // The start that recovers, killed at each of its renames and unlinks, then one more start.
     const std::string cut = Quote(Self()) + " --cut 2";
@@ -396,13 +351,9 @@ int Runner() {
             continue;
         InstallA(product);
         Shell(cut);
-        Shell("strace -f -qq -o /dev/null -e trace=" + c.name + " -e inject=" + c.name +
-              ":signal=KILL:when=" + std::to_string(c.occurrence) + " -- " + start);
+        KilledAt(c.name, c.occurrence, start);
         ++recoveryKills;
-        const std::string at = "recovery killed at " + c.name + " #" + std::to_string(c.occurrence);
-        check(Shell(start).code == 0, at + ": the next start failed");
-        check(VersionOf(product) == "A", at + ": the product files are " + VersionOf(product));
-        check(Leftovers(product).empty(), at + ": left behind:" + Leftovers(product));
+        nextStart("recovery killed at " + c.name + " #" + std::to_string(c.occurrence), false);
     }
     std::printf("recovery kill points: %d\n", recoveryKills);
 
@@ -414,9 +365,8 @@ int Runner() {
         Shell(Quote(Self()) + " --cut 1 " + Quote(SETUP_IDLE_PROGRAM));
         const std::string exe = platform::HostPath(kApp + "\\ivoxcc.exe");
         Shell("chmod +x " + Quote(exe));
-        const std::string pidFile = prefix + "/idle.pid";
-        Shell(Quote(exe) + " >/dev/null 2>&1 & echo $! > " + Quote(pidFile));
-        const pid_t idle = static_cast<pid_t>(std::atoi(ReadHost(pidFile).c_str()));
+        const pid_t idle =
+            std::atoi(Shell(Quote(exe) + " >/dev/null 2>&1 & echo $!").output.c_str());
         const std::string journal = platform::HostPath(kApp + "\\~SetupIVOX.journal");
         check(Shell(start).code == 0 && fs::exists(journal), "held: the journal went");
         const auto held = Shell(child);
@@ -426,10 +376,8 @@ int Runner() {
                   Read(product.Paths()[2]) == VersionA()[2],
               "held: the set was touched while its file was held");
         kill(idle, SIGKILL);
-        waitpid(idle, nullptr, 0);
         Shell("sleep 0.2");
-        check(Shell(start).code == 0 && VersionOf(product) == "A" && Leftovers(product).empty(),
-              "held, then free: " + VersionOf(product) + Leftovers(product));
+        nextStart("held, then free", false);
     }
 
     // Journals a user planted: nothing named in them moves or goes, each is logged, and the
@@ -437,41 +385,36 @@ int Runner() {
     {
         const std::string app = kApp + "\\";
         const std::string sys = platform::SystemFolder32() + "\\";
-        struct Planted {
-            const char* what;
-            std::string text;
-        };
         const std::string ours = app + "~SetupIVOX.ivoxcc.exe.1.new";
-        const std::vector<Planted> planted = {
+        const std::map<std::string, std::string> users = {
+            {ours, "the user's program"},
+            {app + "attacker.exe", "the user's program"},
+            {"C:\\Other\\~SetupIVOX.ivoxcc.exe.1.new", "the user's program"},
+            {"C:\\Other\\ivoxcc.exe", "the user's file"}};
+        const std::pair<const char*, std::string> planted[] = {
             {"a system file", GenuineJournal({"C:\\windows\\system32\\evil.dll\t" + ours + "\t"})},
             {"a file outside the folder",
              GenuineJournal({"C:\\Other\\ivoxcc.exe\tC:\\Other\\~SetupIVOX.ivoxcc.exe.1.new\t"})},
-            {"a half-written journal",
-             GenuineJournal({app + "ivoxcc.exe\t" + ours + "\t" + app +
-                             "~SetupIVOX.ivoxcc.exe.1.old"})
-                 .substr(0, 60)},
+            {"a half-written journal", GenuineJournal({app + "ivoxcc.exe\t" + ours + "\t" + app +
+                                                       "~SetupIVOX.ivoxcc.exe.1.old"})
+                                           .substr(0, 60)},
             {"foreign temporary names",
              GenuineJournal({app + "ivoxcc.exe\t" + app + "attacker.exe\t" + sys + "gds32.dll"})},
             {"a delete of a product file",
              GenuineJournal({app + "voxTram.exe\t" + app + "~SetupIVOX.voxTram.exe.zz.new\t"})},
         };
-        for (const Planted& p : planted) {
+        for (const auto& [what, text] : planted) {
             InstallA(product);
             platform::MakeFolder("C:\\Other");
-            Write(ours, "the user's program");
-            Write(app + "attacker.exe", "the user's program");
-            Write("C:\\Other\\~SetupIVOX.ivoxcc.exe.1.new", "the user's program");
-            Write("C:\\Other\\ivoxcc.exe", "the user's file");
-            Write(app + "~SetupIVOX.journal", p.text);
+            for (const auto& [path, bytes] : users) Write(path, bytes);
+            Write(app + "~SetupIVOX.journal", text);
             const std::string log = prefix + "/planted.log";
             fs::remove(log);
             const auto run = Shell(Quote(SETUP_PROGRAM) + " /SILENT /LOG=" + Quote("Z:" + log));
-            const std::string at = std::string("planted, ") + p.what + ": ";
+            const std::string at = std::string("planted, ") + what + ": ";
             check(!platform::FileExists("C:\\windows\\system32\\evil.dll"), at + "evil.dll");
-            check(Read(ours) == "the user's program" && Read(app + "attacker.exe") ==
-                      "the user's program" && Read("C:\\Other\\ivoxcc.exe") == "the user's file" &&
-                      Read("C:\\Other\\~SetupIVOX.ivoxcc.exe.1.new") == "the user's program",
-                  at + "a planted file was moved or deleted");
+            for (const auto& [path, bytes] : users)
+                check(Read(path) == bytes, at + "moved or deleted: " + path);
             check(ReadHost(log).find("Bỏ qua nhật ký nâng cấp") != std::string::npos,
                   at + "not logged: " + ReadHost(log));
             check(run.code == 0 && VersionOf(product) == "B", at + "the upgrade: " + run.output);
@@ -487,6 +430,8 @@ int Runner() {
         const std::string log = prefix + "/powercut.log";
         InstallA(product);
         Shell(shim + "POWERCUT_AT=0 POWERCUT_LOG=" + Quote(log) + " " + child);
+        const std::string order = FlushOrderProblems(ReadHost(log), platform::HostPath(kApp));
+        check(order.empty(), "the flush order of a whole upgrade:" + order);
         std::vector<size_t> ours;
         std::istringstream lines(ReadHost(log));
         std::string line;
@@ -501,15 +446,9 @@ int Runner() {
             const auto cut = Shell(shim + "POWERCUT_AT=" + std::to_string(at) + " " + child);
             const std::string where = "power cut at call " + std::to_string(at);
             check(cut.code != 0, where + ": the upgrade was not cut");
-            check(Shell(start).code == 0, where + ": the next start failed");
-            const std::string version = VersionOf(product);
-            ++outcomes[version];
-            check(version == "A" || version == "B", where + ": the product files are " + version);
-            check(Leftovers(product).empty(), where + ": left behind:" + Leftovers(product));
+            ++outcomes[nextStart(where, true)];
         }
-        std::printf("after the power cuts the product was:");
-        for (const auto& [version, n] : outcomes) std::printf(" %s %d times", version.c_str(), n);
-        std::printf("\n");
+        PrintOutcomes("the power cuts", outcomes);
     }
 
     // Pairs of upgrades started together: one success and one 1618, or two successes one after
@@ -518,7 +457,10 @@ int Runner() {
         int busy = 0;
         for (int pair = 0; pair < 20; ++pair) {
             InstallA(product);
-            const auto [one, two] = TwoAtOnce(child);
+            const std::string quiet = child + " >/dev/null 2>&1; echo $?";
+            std::istringstream codes(Shell("(" + quiet + ") & (" + quiet + ") & wait").output);
+            int one = -1, two = -1;
+            codes >> one >> two;
             const bool fine = (one == 0 && (two == 0 || two == 1618)) || (two == 0 && one == 1618);
             busy += one == 1618 || two == 1618;
             check(fine && VersionOf(product) == "B" && Leftovers(product).empty(),
