@@ -64,55 +64,45 @@ EOF
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 tools/wine-prefix.sh "$WINEPREFIX" >/dev/null
 drive=$WINEPREFIX/drive_c
-# A machine without the product: no folder, no client library, no shortcuts.
+# A machine without the product (no folder, no client library, no shortcuts) and a Wine with its
+# services and desktop started and nothing else running: what a run finds on a PC (a first
+# window program would otherwise wait for Wine to make the desktop). What the last run launched
+# and did not wait for (the server's installers) is ended first, as it may still write there.
 fresh() {
-    wineserver -k 2>/dev/null || true  # what the last run launched may still write there
+    wineserver -k 2>/dev/null || true
     wineserver -w
     rm -rf "$drive/Solvenza" "$drive/windows/syswow64/gds32.dll" "$drive/windows/system32/gds32.dll"
     find "$drive/users" -name 'Solvenza Quillora.lnk' -delete
-}
-# A Wine with its services and its desktop started and nothing else running: what a run finds
-# on a PC (a first window program would otherwise wait for Wine to make the desktop).
-warm() {
-    wineserver -k 2>/dev/null || true
-    wineserver -w
     wineserver -p >/dev/null 2>&1
     wine rundll32.exe user32.dll,MessageBeep >/dev/null 2>&1
 }
-# Seconds of one run of the command: the time `wine` takes to run it to its end. What it
-# launched and did not wait for (the server's installers) is ended before the next run.
+# Seconds of one run of the command on a fresh machine: the time `wine` takes to run it.
 timed() {
     local start end
-    warm
+    fresh
     start=$(date +%s.%N)
     wine "$@" >/dev/null 2>&1 || echo "  ($(basename "$1") ended with $?)" >&2
     end=$(date +%s.%N)
     echo "$end - $start" | bc
 }
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 echo "installers: Setup_iVOX.exe $(stat -c %s "$work/Setup_iVOX.exe") bytes," \
     "nsis.exe $(stat -c %s "$work/nsis.exe") bytes (SetCompressor /SOLID zlib)"
 printf '  %-4s %14s %14s\n' run Setup_iVOX nsis
-: >"$work/ours.txt"
-: >"$work/theirs.txt"
+ours=(); theirs=()
 for i in $(seq "$runs"); do
-    fresh
-    ours=$(timed "$work/Setup_iVOX.exe" /SILENT '/DIR=C:\Solvenza')
-    fresh
-    theirs=$(timed "$work/nsis.exe" /S)
-    echo "$ours" >>"$work/ours.txt"
-    echo "$theirs" >>"$work/theirs.txt"
-    printf '  %-4d %12.3f s %12.3f s\n' "$i" "$ours" "$theirs"
+    ours+=("$(timed "$work/Setup_iVOX.exe" /SILENT '/DIR=C:\Solvenza')")
+    theirs+=("$(timed "$work/nsis.exe" /S)")
+    printf '  %-4d %12.3f s %12.3f s\n' "$i" "${ours[-1]}" "${theirs[-1]}"
 done
-ours=$(median <"$work/ours.txt")
-theirs=$(median <"$work/theirs.txt")
+a=$(median "${ours[@]}")
+b=$(median "${theirs[@]}")
 printf 'silent install under Wine, median of %d: Setup_iVOX %.3f s, NSIS zlib %.3f s, ratio %.2f\n' \
-    "$runs" "$ours" "$theirs" "$(echo "$ours / $theirs" | bc -l)"
+    "$runs" "$a" "$b" "$(echo "$a / $b" | bc -l)"
 
 # Where the time goes: the steps of the log, each with the time until the next one.
 fresh
-warm
 wine "$work/Setup_iVOX.exe" /SILENT '/DIR=C:\Solvenza' '/LOG=C:\bench.log' >/dev/null 2>&1 || true
 wineserver -k
 echo "the slowest steps of one logged run (time until the next line):"

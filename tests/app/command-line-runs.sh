@@ -132,22 +132,17 @@ nothing_installed() {
     value "$view\\${product_key#SoftWare\\}" AppPath >/dev/null && problem "$1: the product key was written"
 }
 re() { sed 's/[][\.^$*+?(){}|]/\\&/g' <<<"$1"; }
-# winget FIELD: a value of the installer manifest (InstallerSwitches.Silent, Codes: every
-# ExpectedReturnCodes code, one a line).
+# winget FIELD: a value of the installer manifest (dots go into maps and lists); Codes: every
+# ExpectedReturnCodes code, one a line.
 winget() {
-    python3 - "$manifest" "$1" <<'EOF'
-import sys, yaml
-m, field = yaml.safe_load(open(sys.argv[1], encoding="utf-8")), sys.argv[2]
-if field == "Codes":
-    print("\n".join(str(c["InstallerReturnCode"]) for c in m["ExpectedReturnCodes"]))
+    python3 -c 'import sys, yaml
+v = yaml.safe_load(open(sys.argv[1], encoding="utf-8"))
+if sys.argv[2] == "Codes": v = "\n".join(str(c["InstallerReturnCode"]) for c in v["ExpectedReturnCodes"])
 else:
-    v = m
-    for part in field.split("."):
-        v = v[int(part)] if isinstance(v, list) else v[part]
-    print(v)
-EOF
+    for p in sys.argv[2].split("."): v = v[int(p)] if isinstance(v, list) else v[p]
+print(v)' "$manifest" "$1"
 }
-# The codes a run returned, to be found among the manifest's expected ones.
+# The codes the runs returned, each to be one the manifest expects.
 returned=()
 
 # --- Command lines that are refused: nothing is touched -------------------------------------
@@ -339,7 +334,7 @@ while read -r link; do [ ! -e "$(host "$link")" ] || problem "uninstall: $link i
 
 # Every code a run returned is one the manifest expects (0 is success to winget anyway).
 for rc in "${returned[@]}"; do
-    [ "$rc" = 0 ] || grep -qx "$rc" <(winget Codes) || problem "a run returned $rc, which the manifest does not expect"
+    [ "$rc" = 0 ] || [[ " $manifest_codes" == *" $rc "* ]] || problem "a run returned $rc, which the manifest does not expect"
 done
 
 [ "$fail" = 0 ] && echo "All command-line runs behaved."

@@ -39,77 +39,57 @@ std::string EndRecordBytes(uint16_t entries, uint32_t size, uint32_t offset,
     return std::string(a.bytes.begin(), a.bytes.end());
 }
 
-fixtures::ZipWriter TwoEntries() {
+// Two entries and `comment`; the end record's comment length set to `commentLength` if given.
+fixtures::Archive WithComment(const std::string& comment, int commentLength = -1) {
     fixtures::ZipWriter w;
     w.Add(fixtures::StoredEntry("a.txt", "alpha"));
     w.Add(fixtures::DeflatedEntry("b.txt", "beta beta beta"));
-    return w;
-}
-
-// The archive of TwoEntries with `comment`.
-fixtures::Archive WithComment(const std::string& comment) {
-    fixtures::ZipWriter w = TwoEntries();
     w.comment = comment;
-    return w.Build();
-}
-
-struct Case {
-    const char* what;
-    fixtures::Archive archive;
-    Names expected;  // empty: refused, or nothing to extract
-};
-
-std::vector<Case> Cases() {
-    const fixtures::Layout plain = WithComment("").layout;
-    const auto size = static_cast<uint32_t>(plain.central_size);
-    const auto offset = static_cast<uint32_t>(plain.central_offset);
-    std::vector<Case> cases;
-    cases.push_back({"a plain comment", WithComment("release 1"), {"a.txt", "b.txt"}});
-    // Nearest the end, but its comment would run past the file: passed over.
-    cases.push_back({"an end signature in the comment whose comment runs past the file",
-                     WithComment("x" + EndRecordBytes(0, 0, 0, 0xFFFF) + "y"),
-                     {"a.txt", "b.txt"}});
-    // In the last 22 bytes, with a comment that is not there: passed over as well.
-    cases.push_back({"an end signature ending the file with a comment length",
-                     WithComment(EndRecordBytes(0, 0, 0, 7)), {"a.txt", "b.txt"}});
-    // Nearest the end and its comment fits: it is the end record, of an empty directory.
-    cases.push_back({"an end record of an empty directory in the comment",
-                     WithComment(EndRecordBytes(0, 0, 0, 0)), {}});
-    // The same, declaring the real directory, which does not end where it stands: the listing
-    // reads no directory there, and the engine no longer looks for it at its declared offset.
-    cases.push_back({"an end record in the comment declaring the real directory",
-                     WithComment("note" + EndRecordBytes(2, size, offset, 0)), {}});
-    {
-        fixtures::Archive a = WithComment("cut");
-        a.SetEnd(fixtures::EndField::CommentLength, 40);
-        cases.push_back({"the only end record's comment runs past the file", a, {}});
-    }
-    {
-        fixtures::Archive a = WithComment("");
-        a.SetEnd(fixtures::EndField::CommentLength, 1);
-        cases.push_back({"the only end record ends the file with a comment length", a, {}});
-    }
-    return cases;
-}
-
-std::string HostFolder(std::string path) {
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return "Z:" + path;
+    fixtures::Archive a = w.Build();
+    if (commentLength >= 0)
+        a.SetEnd(fixtures::EndField::CommentLength, static_cast<uint32_t>(commentLength));
+    return a;
 }
 
 TEST(EndRecordRule, TheListingAndTheEngineReadTheSameEntries) {
+    const fixtures::Layout plain = WithComment("").layout;
+    const Names both{"a.txt", "b.txt"};
+    const struct {
+        const char* what;
+        fixtures::Archive archive;
+        Names expected;  // empty: refused, or nothing to extract
+    } cases[] = {
+        {"a plain comment", WithComment("release 1"), both},
+        // Nearest the end, but its comment would run past the file: passed over.
+        {"an end signature in the comment whose comment runs past the file",
+         WithComment("x" + EndRecordBytes(0, 0, 0, 0xFFFF) + "y"), both},
+        // In the last 22 bytes, with a comment that is not there: passed over as well.
+        {"an end signature ending the file with a comment length",
+         WithComment(EndRecordBytes(0, 0, 0, 7)), both},
+        // Nearest the end and its comment fits: it is the end record, of an empty directory.
+        {"an end record of an empty directory in the comment",
+         WithComment(EndRecordBytes(0, 0, 0, 0)), {}},
+        // The same, declaring the real directory, which does not end where it stands: the
+        // listing reads no directory there, and the engine does not look for it at its offset.
+        {"an end record in the comment declaring the real directory",
+         WithComment("note" + EndRecordBytes(2, static_cast<uint32_t>(plain.central_size),
+                                             static_cast<uint32_t>(plain.central_offset), 0)),
+         {}},
+        {"the only end record's comment runs past the file", WithComment("cut", 40), {}},
+        {"the only end record ends the file with a comment length", WithComment("", 1), {}},
+    };
+    std::string engine = SETUP_ENGINE_DIR;
+    std::replace(engine.begin(), engine.end(), '/', '\\');
     ui::Application::Instance().Initialize(std::make_unique<ui::HeadlessBackend>());
     int n = 0;
-    for (const Case& c : Cases()) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string folder = testing_archives::FreshFolder("endrule");
-        const std::string path =
-            testing_archives::SaveArchive(c.archive, folder, "case" + std::to_string(++n) + ".zip");
         TZipBuilder zip(nullptr, "ZipBuilder1");
         zip.Unattended = true;
-        zip.DLLDirectory = HostFolder(SETUP_ENGINE_DIR);
-
-        zip.SetFileName(path);
+        zip.DLLDirectory = "Z:" + engine;
+        zip.SetFileName(testing_archives::SaveArchive(c.archive, folder,
+                                                      "case" + std::to_string(++n) + ".zip"));
         Names listed;
         for (int32_t i = 0; i < zip.Count(); ++i) listed.insert(zip.DirEntry(i).FileName);
         EXPECT_EQ(listed, c.expected);

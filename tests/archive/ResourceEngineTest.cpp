@@ -30,6 +30,10 @@ class ResourceEngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ui::Application::Instance().Initialize(std::make_unique<ui::HeadlessBackend>());
+        Make();
+    }
+    // A new component whose messages go to `log`.
+    void Make() {
         z = std::make_unique<TZipBuilder>(nullptr, "z");
         z->Unattended = true;
         z->SetOnMessage([this](ui::Component*, int32_t code, const std::string& m) {
@@ -131,11 +135,7 @@ TEST_F(ResourceEngineTest, AskedForByFolderNothingElseStandsInAndItIsWrittenAndL
     EXPECT_FALSE(platform::FileExists(temp)) << "still there after the component went: " << temp;
 
     // Nowhere to write the carried engine: the load fails rather than take the one beside.
-    z = std::make_unique<TZipBuilder>(nullptr, "z");
-    z->Unattended = true;
-    z->SetOnMessage([this](ui::Component*, int32_t code, const std::string& m) {
-        log.push_back(std::to_string(code) + " " + m);
-    });
+    Make();
     z->DLLDirectory = "><";
     z->TempDir = platform::PathFolder(platform::ProgramFileName()) + "missing";
     Start();

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -23,45 +24,38 @@ namespace {
 
 constexpr int kClientWidth = 467, kClientHeight = 316;
 
-// How many faults the controls below `parent` (whose top-left corner the description puts at
-// `origin` in the form) have at client size `client`.
-int CheckControls(const ui::Control& parent, POINT origin, HWND form, const RECT& client, int dpi) {
-    int faults = 0;
-    for (const ui::Control* c : parent.Children()) {
-        const POINT at{origin.x + c->Left(), origin.y + c->Top()};
-        if (HWND hwnd = static_cast<HWND>(c->Handle())) {
-            RECT r;
-            GetWindowRect(hwnd, &r);
-            MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&r), 2);
-            // A rule the description runs past an edge of the window is cut off there by design.
-            const bool inside = (r.left >= client.left || at.x < 0) &&
-                                (r.top >= client.top || at.y < 0) &&
-                                (r.right <= client.right || at.x + c->Width() > kClientWidth) &&
-                                (r.bottom <= client.bottom || at.y + c->Height() > kClientHeight);
-            if (!inside) {
-                std::printf("%d dpi: %s at %ld,%ld-%ld,%ld leaves the client area %ldx%ld\n", dpi,
-                            c->Name().c_str(), r.left, r.top, r.right, r.bottom, client.right,
-                            client.bottom);
-                ++faults;
-            }
-        }
-        faults += CheckControls(*c, at, form, client, dpi);
-    }
-    return faults;
-}
-
-// The faults of the window at `dpi`: its client area and its controls.
+// The faults of the window at `dpi`, each printed: its client area and every control in it.
 int CheckWindow(const TuUpd& w, HWND form, int dpi) {
     RECT client;
     GetClientRect(form, &client);
-    int faults = 0;
     const int width = MulDiv(kClientWidth, dpi, 96), height = MulDiv(kClientHeight, dpi, 96);
-    if (std::abs(client.right - width) > 2 || std::abs(client.bottom - height) > 2) {
+    int faults = std::abs(client.right - width) > 2 || std::abs(client.bottom - height) > 2;
+    if (faults)
         std::printf("%d dpi: the client area is %ldx%ld, expected %dx%d\n", dpi, client.right,
                     client.bottom, width, height);
-        ++faults;
-    }
-    return faults + CheckControls(w, POINT{0, 0}, form, client, dpi);
+    // `origin`: where the description puts the parent's top-left corner in the form.
+    std::function<void(const ui::Control&, POINT)> controls = [&](const ui::Control& parent,
+                                                                  POINT origin) {
+        for (const ui::Control* c : parent.Children()) {
+            const POINT at{origin.x + c->Left(), origin.y + c->Top()};
+            RECT r;
+            if (HWND hwnd = static_cast<HWND>(c->Handle()); hwnd && GetWindowRect(hwnd, &r)) {
+                MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&r), 2);
+                // A rule the description runs past an edge of the window is cut off there.
+                if ((r.left < client.left && at.x >= 0) || (r.top < client.top && at.y >= 0) ||
+                    (r.right > client.right && at.x + c->Width() <= kClientWidth) ||
+                    (r.bottom > client.bottom && at.y + c->Height() <= kClientHeight)) {
+                    std::printf("%d dpi: %s at %ld,%ld-%ld,%ld leaves the client area %ldx%ld\n",
+                                dpi, c->Name().c_str(), r.left, r.top, r.right, r.bottom,
+                                client.right, client.bottom);
+                    ++faults;
+                }
+            }
+            controls(*c, at);
+        }
+    };
+    controls(w, POINT{0, 0});
+    return faults;
 }
 
 // What Windows does when the window is dragged onto a monitor of another dpi: WM_DPICHANGED
@@ -91,17 +85,14 @@ int main(int argc, char** argv) {
         app.Initialize(ui::CreateNativeBackend());
         TuUpd* w = app.CreateForm<TuUpd>();
         w->Show();
-        app.ProcessMessages();
         HWND form = static_cast<HWND>(w->Handle());
-        int faults = CheckWindow(*w, form, dpi);
-        // Onto a monitor of another dpi and back: the window follows each time.
-        const int other = dpi == 96 ? 144 : 96;
-        MoveToMonitorOfDpi(form, other);
-        app.ProcessMessages();
-        faults += CheckWindow(*w, form, other);
-        MoveToMonitorOfDpi(form, dpi);
-        app.ProcessMessages();
-        faults += CheckWindow(*w, form, dpi);
+        // As shown, then onto a monitor of another dpi and back: the window follows each time.
+        int faults = 0;
+        for (const int at : {0, dpi == 96 ? 144 : 96, dpi}) {
+            if (at) MoveToMonitorOfDpi(form, at);
+            app.ProcessMessages();
+            faults += CheckWindow(*w, form, at ? at : dpi);
+        }
         RECT client;
         GetClientRect(form, &client);
         std::printf("ready %ldx%ld\n", client.right, client.bottom);
