@@ -44,15 +44,16 @@ Run::Run(const std::vector<std::string>& args) {
         if (options_.logFile.empty())
             path = runlog::DefaultPath();
         else if (!platform::TryUtf16ToAnsi(platform::Utf8ToUtf16(options_.logFile), path)) {
-            RefuseLog("Tên tệp nhật ký " + options_.logFile +
-                      " có ký tự không dùng được trên máy này.");
+            EndWith("Tên tệp nhật ký " + options_.logFile + " có ký tự không dùng được trên máy này.",
+                    kExitBadCommandLine);
             return;
         }
         const runlog::OpenResult opened = runlog::Open(path, logPath_);
         if (opened == runlog::OpenResult::kElsewhere) {
-            RefuseLog("Tệp nhật ký " + runlog::FromAnsi(logPath_) +
-                      " không nằm đúng chỗ đã ghi (một thư mục trên đường dẫn là liên kết tới nơi "
-                      "khác). Hãy chọn tệp khác.");
+            EndWith("Tệp nhật ký " + runlog::FromAnsi(logPath_) +
+                        " không nằm đúng chỗ đã ghi (một thư mục trên đường dẫn là liên kết tới "
+                        "nơi khác). Hãy chọn tệp khác.",
+                    kExitBadCommandLine);
             return;
         }
         if (opened == runlog::OpenResult::kFailed)
@@ -86,13 +87,7 @@ Run::Run(const std::vector<std::string>& args) {
         while (!folder.empty() && folder.back() == u'\\') folder.pop_back();
         const std::string problem = FolderProblem(folder);
         if (!problem.empty()) {
-            runlog::Line(problem);
-            if (options_.silent)
-                platform::WriteStandardError(problem + "\n");
-            else
-                ShowReport(problem + "\n", true);
-            runlog::SetExitCode(kExitFolderUnusable);
-            ended_ = true;
+            EndWith(problem, kExitFolderUnusable);
             return;
         }
     }
@@ -100,14 +95,7 @@ Run::Run(const std::vector<std::string>& args) {
     // a second run would take a live run's half-replaced files for a killed one's.
     const platform::RunLockResult lock = platform::TakeRunLock(options_.silent ? kSilentWaitMs : 0);
     if (lock == platform::RunLockResult::kBusy) {
-        const std::string text = "Chương trình cài đặt đang chạy. Hãy đợi nó kết thúc rồi thử lại.";
-        runlog::Line(text);
-        if (options_.silent)
-            platform::WriteStandardError(text + "\n");
-        else
-            ShowReport(text, true);
-        runlog::SetExitCode(kExitAnotherRun);
-        ended_ = true;
+        EndWith("Chương trình cài đặt đang chạy. Hãy đợi nó kết thúc rồi thử lại.", kExitAnotherRun);
         return;
     }
     if (lock == platform::RunLockResult::kFailed)
@@ -153,12 +141,13 @@ bool Run::Start(TuUpd& w) {
     return false;
 }
 
-void Run::RefuseLog(const std::string& problem) {
+void Run::EndWith(const std::string& problem, int code) {
+    runlog::Line(problem);
     if (options_.silent)
         platform::WriteStandardError(problem + "\n");
     else
         ShowReport(problem + "\n", true);
-    runlog::SetExitCode(kExitBadCommandLine);
+    runlog::SetExitCode(code);
     ended_ = true;
 }
 

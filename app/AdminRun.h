@@ -33,8 +33,9 @@ public:
 
 private:
     void Refuse(const std::string& reason, int code);
-    // Ends the run before the window with exit code 1: the log asked for cannot be made safely.
-    void RefuseLog(const std::string& problem);
+    // Ends the run before the window with `code`: the problem goes to the log and to standard
+    // error (silent) or a box.
+    void EndWith(const std::string& problem, int code);
 
     Options options_;
     bool ended_ = false;

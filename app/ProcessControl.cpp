@@ -17,52 +17,39 @@ bool MakeKey(const std::string& name, std::string& key) {
 
 namespace {
 
-// Tells the log of each process of the product's name that runs from a file of someone else's.
-void LogPassedOver(const std::string& name, const std::vector<std::string>& others) {
-    for (const std::string& image : others)
+// Finds or stops the processes called `name` (those that run from `image` only, when it is
+// given), and tells the run's log what it found and did, and which processes it left alone.
+int SearchAndLog(const std::string& name, bool stop, const std::string& image) {
+    std::vector<std::string> others;
+    const int result = process_internal::SearchProcesses(name, stop, image, &others);
+    for (const std::string& other : others)
         runlog::Line("Để yên tiến trình " + runlog::FromAnsi(name) + " chạy từ " +
-                     runlog::FromAnsi(image));
+                     runlog::FromAnsi(other));
+    const std::string shown = runlog::FromAnsi(image.empty() ? name : image);
+    if (!stop) {
+        if (result == kProcessRunning) runlog::Line("Tiến trình " + shown + " đang chạy");
+    } else if (result == kProcessStopped) {
+        runlog::Line("Đã dừng tiến trình " + shown);
+    } else {
+        runlog::Line("Không dừng được tiến trình " + shown + " (mã " + std::to_string(result) + ")");
+    }
+    return result;
 }
 
 }  // namespace
 
-// The finder and the terminator tell the run's log what they found and did.
 int FindRunningProcess(const std::string& name) {
-    const int result = process_internal::SearchProcesses(name, false);
-    if (result == kProcessRunning)
-        runlog::Line("Tiến trình " + runlog::FromAnsi(name) + " đang chạy");
-    return result;
+    return SearchAndLog(name, false, "");
 }
 
 int StopRunningProcess(const std::string& name) {
-    const int result = process_internal::SearchProcesses(name, true);
-    if (result == kProcessStopped)
-        runlog::Line("Đã dừng tiến trình " + runlog::FromAnsi(name));
-    else
-        runlog::Line("Không dừng được tiến trình " + runlog::FromAnsi(name) + " (mã " +
-                     std::to_string(result) + ")");
-    return result;
+    return SearchAndLog(name, true, "");
 }
 
 int FindRunningProcess(const std::string& name, const std::string& folder) {
-    std::vector<std::string> others;
-    const int result =
-        process_internal::SearchProcesses(name, false, folder + "\\" + name, &others);
-    LogPassedOver(name, others);
-    if (result == kProcessRunning)
-        runlog::Line("Tiến trình " + runlog::FromAnsi(folder + "\\" + name) + " đang chạy");
-    return result;
+    return SearchAndLog(name, false, folder + "\\" + name);
 }
 
 int StopRunningProcess(const std::string& name, const std::string& folder) {
-    std::vector<std::string> others;
-    const std::string image = folder + "\\" + name;
-    const int result = process_internal::SearchProcesses(name, true, image, &others);
-    LogPassedOver(name, others);
-    if (result == kProcessStopped)
-        runlog::Line("Đã dừng tiến trình " + runlog::FromAnsi(image));
-    else
-        runlog::Line("Không dừng được tiến trình " + runlog::FromAnsi(image) + " (mã " +
-                     std::to_string(result) + ")");
-    return result;
+    return SearchAndLog(name, true, folder + "\\" + name);
 }
