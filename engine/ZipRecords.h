@@ -55,7 +55,7 @@ constexpr size_t kVersionNeeded = 4, kFlags = 6, kMethod = 8, kTime = 10, kDate 
                  kExtraLength = 28;
 }
 namespace central {
-// Version made by: the spec version in its low byte (offset 4), the host in its high (5).
+// Version made by: the format version in its low byte (offset 4), the host in its high (5).
 constexpr size_t kVersionMadeBy = 4, kVersionNeeded = 6, kFlags = 8, kMethod = 10, kTime = 12,
                  kDate = 14, kCrc = 16, kCompressedSize = 20, kUncompressedSize = 24,
                  kNameLength = 28, kExtraLength = 30, kCommentLength = 32, kStartDisk = 34,
