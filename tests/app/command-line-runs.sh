@@ -134,8 +134,10 @@ nothing_installed() {
 re() { sed 's/[][\.^$*+?(){}|]/\\&/g' <<<"$1"; }
 # winget FIELD: a value of the installer manifest (dots go into maps and lists); Codes: every
 # ExpectedReturnCodes code, one a line.
+# Debian's python3 has the YAML module that tools/deps.sh installs, whatever python3 comes first.
+python=python3; [ -x /usr/bin/python3 ] && python=/usr/bin/python3
 winget() {
-    python3 -c 'import sys, yaml
+    "$python" -c 'import sys, yaml
 v = yaml.safe_load(open(sys.argv[1], encoding="utf-8"))
 if sys.argv[2] == "Codes": v = "\n".join(str(c["InstallerReturnCode"]) for c in v["ExpectedReturnCodes"])
 else:
