@@ -30,12 +30,7 @@ const std::string kKeyForLog = std::string("HKLM\\") + kUninstallKey + "\\";
 
 // The size of the file at the Windows path; 0 when it cannot be read.
 uint64_t SizeOf(const std::string& path) {
-    const platform::FileHandle f =
-        platform::FileOpen(path, platform::FileAccess::kRead, platform::FileShare::kDenyNone,
-                           platform::FileDisposition::kOpenExisting);
-    if (f == platform::kInvalidFileHandle) return 0;
-    const int64_t size = platform::FileSize(f);
-    platform::FileClose(f);
+    const int64_t size = platform::FileSizeAt(path);
     return size > 0 ? static_cast<uint64_t>(size) : 0;
 }
 

@@ -117,14 +117,7 @@ bool IsFolderProbe(const std::string& name) {
 // True for an empty plain file at the path.
 bool IsEmptyFile(const std::string& path) {
     platform::FileAttributes a;
-    if (!platform::ReadFileAttributes(path, a) || a.directory) return false;
-    const platform::FileHandle f =
-        platform::FileOpen(path, platform::FileAccess::kRead, platform::FileShare::kDenyNone,
-                           platform::FileDisposition::kOpenExisting);
-    if (f == platform::kInvalidFileHandle) return false;
-    const int64_t size = platform::FileSize(f);
-    platform::FileClose(f);
-    return size == 0;
+    return platform::ReadFileAttributes(path, a) && !a.directory && platform::FileSizeAt(path) == 0;
 }
 
 // True for a full Windows path: a drive ("C:", "C:\Apps") or a network share ("\\server\share").

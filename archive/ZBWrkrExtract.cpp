@@ -49,12 +49,7 @@ uint32_t FirstBlockSize(const ZipDirEntry& e, uint64_t limit, int64_t shift) {
 
 // The size of the file joined from a set's parts, 0 when it cannot be read.
 uint64_t JoinedSize(const std::string& joined) {
-    const platform::FileHandle h =
-        platform::FileOpen(joined, platform::FileAccess::kRead, platform::FileShare::kDenyNone,
-                           platform::FileDisposition::kOpenExisting);
-    if (h == platform::kInvalidFileHandle) return 0;
-    const int64_t size = platform::FileSize(h);
-    platform::FileClose(h);
+    const int64_t size = platform::FileSizeAt(joined);
     return size < 0 ? 0 : static_cast<uint64_t>(size);
 }
 

@@ -74,4 +74,14 @@ bool FileIdentityOf(FileHandle handle, FileIdentity& out);
 // Closes the file: true; false for an invalid handle.
 bool FileClose(FileHandle handle);
 
+// The size in bytes of the file at the path; -1 when it cannot be opened for reading or sized.
+inline int64_t FileSizeAt(const std::string& path) {
+    const FileHandle f =
+        FileOpen(path, FileAccess::kRead, FileShare::kDenyNone, FileDisposition::kOpenExisting);
+    if (f == kInvalidFileHandle) return -1;
+    const int64_t size = FileSize(f);
+    FileClose(f);
+    return size;
+}
+
 }  // namespace platform
