@@ -5,6 +5,7 @@
 #include <new>
 
 #include "engine/EntryDecoder.h"
+#include "platform/Durable.h"
 #include "platform/FileHandle.h"
 #include "platform/FileStamps.h"
 #include "platform/Files.h"
@@ -643,7 +644,11 @@ bool UnzipRun::ExtractToFile(Source& source, const Item& item, ZipKeys* keys, ui
     uint32_t crc = 0;
     const DecodeResult r =
         DecodeEntry(source, item.entry, dataStart, storedSize, keys, output, progress, crc);
-    const bool closed = platform::FileClose(handle);
+    // A file that replaces one already there is on the disk before its rename, so a power cut
+    // leaves the old file or the new one, never a renamed file whose data was lost. A new file
+    // is not flushed: nothing old can be lost there, and a first install's speed matters.
+    const bool flushed = r != DecodeResult::kOk || !replace || platform::FileFlush(handle);
+    const bool closed = platform::FileClose(handle) && flushed;
     if (r != DecodeResult::kOk || !closed) {
         platform::RemoveFile(temp);
         if (r == DecodeResult::kSinkFailed || (r == DecodeResult::kOk && !closed)) {
@@ -658,7 +663,9 @@ bool UnzipRun::ExtractToFile(Source& source, const Item& item, ZipKeys* keys, ui
     const bool wasReadOnly =
         replace && platform::ReadFileAttributes(target, existing) && existing.readOnly;
     if (wasReadOnly) platform::SetFileAttributeBits(target, 0);
-    if (!platform::ReplaceFileWith(temp, target)) {
+    // Over an old file the rename is on the disk when it returns (write-through on Windows).
+    if (!(replace ? platform::ReplaceFileDurably(temp, target)
+                  : platform::ReplaceFileWith(temp, target))) {
         if (wasReadOnly) platform::SetFileAttributeBits(target, platform::kAttrReadOnly);
         platform::RemoveFile(temp);
         // Only a file that a running program holds is "in use"; any other refusal (an access

@@ -21,6 +21,7 @@ bool FlushFolder(const std::string& folder);
 // As ReplaceFileWith (platform/FileStamps.h), and on Windows the rename is on the disk when it
 // returns (MOVEFILE_WRITE_THROUGH); POSIX hosts need FlushFolder afterwards for that.
 bool ReplaceFileDurably(const std::string& from, const std::string& to);
+bool ReplaceFileDurably(const std::u16string& from, const std::u16string& to);
 
 // Makes `link` a second name of the file at `existing` (a hard link), never over anything at
 // `link`: true; false when something is there, the volume keeps no links (FAT) or it cannot

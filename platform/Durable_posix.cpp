@@ -32,6 +32,10 @@ bool ReplaceFileDurably(const std::string& from, const std::string& to) {
     return ReplaceFileWith(from, to);
 }
 
+bool ReplaceFileDurably(const std::u16string& from, const std::u16string& to) {
+    return ReplaceFileWith(from, to);
+}
+
 bool LinkFile(const std::string& existing, const std::string& link) {
     const std::string from = HostPath(existing), to = HostPath(link);
     return !from.empty() && !to.empty() && ::link(from.c_str(), to.c_str()) == 0;

@@ -42,9 +42,12 @@ bool FlushFolder(const std::string&) {
     return true;
 }
 
+bool ReplaceFileDurably(const std::u16string& from, const std::u16string& to) {
+    return MoveFileExW(W(from), W(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
 bool ReplaceFileDurably(const std::string& from, const std::string& to) {
-    return MoveFileExW(W(AnsiToUtf16(from)), W(AnsiToUtf16(to)),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    return ReplaceFileDurably(AnsiToUtf16(from), AnsiToUtf16(to));
 }
 
 bool LinkFile(const std::string& existing, const std::string& link) {

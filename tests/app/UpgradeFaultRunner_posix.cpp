@@ -237,19 +237,25 @@ std::string GenuineJournal(const std::vector<std::string>& lines) {
 
 // The order of one upgrade, from the power cut shim's log ("call path [path]"): every rename
 // of a new file of ours (the three product files, the journal) comes after a flush of that file,
-// and the application folder is flushed after the last replacement and before the journal goes.
-// "" when it holds.
-std::string FlushOrderProblems(const std::string& log, const std::string& appHost) {
+// and so does every rename of the engine's temporary file over one of the `existing` files (the
+// server tree as the upgrade found it); the application folder is flushed after the last
+// replacement and before the journal goes. "" when it holds.
+std::string FlushOrderProblems(const std::string& log, const std::string& appHost,
+                               const std::set<std::string>& existing) {
     std::istringstream in(log);
     std::string call, from, to, problems;
     std::set<std::string> flushed;
     bool replaced = false, folderFlushedSince = false;
-    int renames = 0;
+    int renames = 0, treeReplacements = 0;
     while (in >> call >> from) {
         if (call == "rename" || call == "link") in >> to;
         if (call == "fsync" || call == "fdatasync") {
             flushed.insert(from);
             if (from == appHost && replaced) folderFlushedSince = true;
+        } else if (call == "rename" && existing.count(to) &&
+                   fs::path(from).filename().string().rfind("~dz", 0) == 0) {
+            ++treeReplacements;
+            if (!flushed.count(from)) problems += " replaced before its flush: " + to;
         } else if (call == "rename" && from.find("~SetupIVOX.") != std::string::npos) {
             ++renames;
             if (!flushed.count(from)) problems += " renamed before its flush: " + from;
@@ -263,6 +269,7 @@ std::string FlushOrderProblems(const std::string& log, const std::string& appHos
         }
     }
     if (renames < 4) problems += " only " + std::to_string(renames) + " renames of ours";
+    if (treeReplacements == 0) problems += " no server tree file replaced";
     return problems;
 }
 
@@ -429,8 +436,12 @@ int Runner() {
         const std::string shim = "LD_PRELOAD=" + Quote(SETUP_POWERCUT_SHIM) + " ";
         const std::string log = prefix + "/powercut.log";
         InstallA(product);
+        std::set<std::string> tree;  // the server tree that earlier upgrades left
+        std::error_code ec;
+        for (const auto& e : fs::recursive_directory_iterator(platform::HostPath(kApp), ec))
+            if (e.is_regular_file()) tree.insert(e.path().string());
         Shell(shim + "POWERCUT_AT=0 POWERCUT_LOG=" + Quote(log) + " " + child);
-        const std::string order = FlushOrderProblems(ReadHost(log), platform::HostPath(kApp));
+        const std::string order = FlushOrderProblems(ReadHost(log), platform::HostPath(kApp), tree);
         check(order.empty(), "the flush order of a whole upgrade:" + order);
         std::vector<size_t> ours;
         std::istringstream lines(ReadHost(log));
