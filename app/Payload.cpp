@@ -111,8 +111,10 @@ int CopyToOurFile(const std::string& from, const std::string& to) {
 }
 
 // Whether a program holds the file so that it cannot be written (Windows keeps the file of a
-// running program so, and so does Linux).
+// running program so, and so does Linux), or so that none of its names can be removed (Windows:
+// open without delete sharing, as a virus scanner may have it for a moment).
 bool IsHeld(const std::string& path) {
+    if (platform::IsFileHeld(platform::AnsiToUtf16(path))) return true;
     const platform::FileHandle f =
         platform::FileOpen(path, platform::FileAccess::kWrite, platform::FileShare::kDenyNone,
                            platform::FileDisposition::kOpenExisting);

@@ -631,6 +631,79 @@ TEST_F(InstallTest, TheThreeProductFilesAreReplacedTogetherOrNotAtAll) {
     voxTram.Stop();
 }
 
+#if defined(_WIN32)
+std::wstring Wide(const std::string& ansi) {
+    const std::u16string u = platform::AnsiToUtf16(ansi);
+    return std::wstring(u.begin(), u.end());
+}
+
+// The file as it is now, opened as its writer allows (that one may delete it).
+std::string ReadShared(const std::string& path) {
+    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    std::string bytes(h == INVALID_HANDLE_VALUE ? 0 : GetFileSize(h, nullptr), '\0');
+    DWORD got = 0;
+    if (h != INVALID_HANDLE_VALUE) ReadFile(h, bytes.data(), DWORD(bytes.size()), &got, nullptr);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    return bytes.substr(0, got);
+}
+
+// A product file that another program holds without delete sharing, as a virus scanner or the
+// search indexer does: the silent upgrade (the built program) tries its rename again, logging
+// each try. Held for good, the run ends as "in use" with the old file whole and nothing of ours
+// beside it; let go after the third try, the upgrade succeeds. While the file is held, the old
+// program is kept under a second name.
+TEST_F(InstallTest, ASilentUpgradeWaitsForAFileHeldForAMoment) {
+    const std::string target = kApp + "\\ivoxcc.exe", log = kOther + "\\upgrade.log";
+    const std::string retry = "Tệp " + target + " đang bận, thử lại lần ";
+    // The program is built beside the tests: <build>\app\Setup_iVOX.exe.
+    wchar_t self[MAX_PATH];
+    std::wstring line(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+    line.resize(line.find_last_of(L'\\'));
+    line = L"\"" + line.substr(0, line.find_last_of(L'\\')) +
+           L"\\app\\Setup_iVOX.exe\" /SILENT /DIR=" + Wide(kApp) + L" /LOG=" + Wide(log);
+    for (const bool letGo : {false, true}) {
+        SCOPED_TRACE(letGo ? "let go" : "held");
+        Write(target, "the old program");
+        platform::RemoveFile(log);
+        HANDLE held =
+            CreateFileW(Wide(target).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, 0, nullptr);
+        STARTUPINFOW si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        std::wstring command = line;
+        ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &si, &pi));
+        std::string kept;
+        while (WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT) {
+            if (ReadShared(log).find(retry + "3") == std::string::npos) continue;
+            for (const std::string& name : FilesIn(kApp))
+                if (name.find("~SetupIVOX") == 0 && name.find(".old") != std::string::npos)
+                    kept = ReadShared(kApp + "\\" + name);
+            if (letGo) break;
+        }
+        CloseHandle(held);
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        DWORD code = 1;
+        GetExitCodeProcess(pi.hProcess, &code);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+
+        const std::string text = ReadShared(log);
+        EXPECT_EQ(code, letGo ? 0u : unsigned(admin::kExitProductRunning)) << text;
+        EXPECT_NE(text.find(retry + "2"), std::string::npos) << text;
+        EXPECT_EQ(kept, "the old program");
+        const std::string now = ReadAll(target);
+        EXPECT_TRUE(now == (letGo ? Entry("cacfile", "ivoxcc.exe") : "the old program"));
+        for (const std::string& folder : {kApp, platform::SystemFolder32()})
+            for (const std::string& name : FilesIn(folder))
+                EXPECT_EQ(name.find("~SetupIVOX"), std::string::npos) << name;
+    }
+}
+#endif
+
 // An upgrade on a drive too small for the new program (drive S:, which tools/small-drive.sh
 // maps for the Windows tests): the old files stay whole and working, the box names the file,
 // nothing of ours is left on the drive.
