@@ -1,11 +1,10 @@
 #include "app/uUpd.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -209,9 +208,13 @@ void ProtectServerTree(const std::string& server) {
     if (!platform::ProtectTree(server, failed)) throw payload::FileWriteError(false, failed);
 }
 
-void Launch(const std::string& file, const std::string& folder) {
-    const bool started = platform::LaunchHidden(file, folder);
-    runlog::Line((started ? "Chạy " : "Không chạy được ") + runlog::FromAnsi(file));
+// Starts the files hidden, one after the other, in `folder`: each file and whether it started.
+std::vector<std::pair<std::string, bool>> LaunchAll(const std::vector<std::string>& files,
+                                                    const std::string& folder) {
+    std::vector<std::pair<std::string, bool>> started;
+    for (const std::string& file : files)
+        started.emplace_back(file, platform::LaunchHidden(file, folder));
+    return started;
 }
 
 // A registry step for the run's log.
@@ -375,6 +378,7 @@ void TuUpd::InstallOrUpgrade() {
     ProgressBar1->SetPosition(0);
     ProgressBar1->Show();
     const auto restore = [this] {
+        LogInstallers();
         lbl_ThongBao->SetCaption(U(kFolderPrompt));
         ProgressBar1->SetPosition(0);
         ProgressBar1->Hide();
@@ -391,6 +395,7 @@ void TuUpd::InstallOrUpgrade() {
         return;
     }
     AuthorizeFirewall(platform::AnsiToUtf16(appFolder_));
+    LogInstallers();
     ui::Application::Instance().ShowMessageBox(this, U("Cài đặt hoàn tất !!!"), U(kCaption),
                                                ui::kMbOk | ui::kMbIconInformation);
     // The product's own background programs go only once the user has seen the result; only
@@ -476,8 +481,9 @@ bool TuUpd::ExtractPayload() {
     return true;
 }
 
-// One entry of the open archive, whole and checked against its recorded CRC. An entry that did
-// not come out, or not as it was stored, is an error.
+// One entry of the open archive, whole and as it was stored: the engine checked its content
+// against the recorded CRC as it came out (an entry that fails that does not come out). An
+// entry that did not come out, or not of its recorded size, is an error.
 std::string TuUpd::ExtractEntry(const std::string& entry) {
     ZipBuilder1->FSpecArgs().clear();
     ZipBuilder1->FSpecArgs().push_back(entry);
@@ -489,9 +495,7 @@ std::string TuUpd::ExtractEntry(const std::string& entry) {
     for (int32_t i = 0; i < ZipBuilder1->Count() && !stored; ++i)
         if (platform::SameTextAscii(ZipBuilder1->DirEntry(i).FileName, entry))
             stored = &ZipBuilder1->DirEntry(i);
-    const uLong crc = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(bytes.data()),
-                            static_cast<uInt>(bytes.size()));
-    if (!stored || stored->Crc != crc || stored->UnpackedSize != bytes.size())
+    if (!stored || stored->UnpackedSize != bytes.size())
         throw NotExtracted(entry, "");
     return bytes;
 }
@@ -599,12 +603,29 @@ void TuUpd::InstallFirebird(const std::string& folder) {
     }
 
     // Its programs run as a service and its installers elevated: what came out is closed to
-    // users before they start, and so is what an earlier install left open.
+    // users before they start. The tree was closed before extraction (what an earlier install
+    // left open too); where new files take its list on, what came out has it already.
     std::string failed;
-    if (!platform::ProtectTree(server, failed)) throw payload::FileWriteError(false, failed);
+    if (!platform::NewFilesTakeFolderProtection() && !platform::ProtectTree(server, failed))
+        throw payload::FileWriteError(false, failed);
+    // Started on a thread of their own: the shell takes a while to start a program, and the
+    // shortcuts and the registry need not wait for it. Without a thread, here and now.
     const std::string bin = server + "\\bin\\";
-    Launch(server + "\\bin\\install_super.bat", bin);
-    Launch(server + "\\system32\\vccrt8_win32.msi", bin);
+    const std::vector<std::string> installers = {server + "\\bin\\install_super.bat",
+                                                 server + "\\system32\\vccrt8_win32.msi"};
+    try {
+        installers_ = std::async(std::launch::async, LaunchAll, installers, bin);
+    } catch (const std::system_error&) {
+        std::promise<std::vector<std::pair<std::string, bool>>> done;
+        done.set_value(LaunchAll(installers, bin));
+        installers_ = done.get_future();
+    }
+}
+
+void TuUpd::LogInstallers() {
+    if (!installers_.valid()) return;
+    for (const auto& [file, started] : installers_.get())
+        runlog::Line((started ? "Chạy " : "Không chạy được ") + runlog::FromAnsi(file));
 }
 
 // The desktop and Programs-menu shortcuts to the product, then the folder in the product key.

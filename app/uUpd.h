@@ -2,7 +2,10 @@
 // installed, offers install-or-upgrade and uninstall, and keeps the application folder field.
 #pragma once
 
+#include <future>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "archive/ZipBuilder.h"
 #include "platform/Registry.h"
@@ -66,6 +69,8 @@ private:
     // False when a file of the cut set could not get its old content back.
     bool RecoverInterruptedRun(const std::string& folder);
     void InstallFirebird(const std::string& folder);
+    // Waits until the server's installers have been started and logs how each went.
+    void LogInstallers();
     bool CreateShortcutsAndSavePath();
     // Takes the folder the field names as the application folder, creating it with its missing
     // parents; false after an error box when its name or the folder cannot be used.
@@ -79,6 +84,8 @@ private:
     // button was pressed, so every step names the same folder.
     std::string appFolder_;
     uint64_t installedBytes_ = 0;  // what the install wrote, for the installed-programs list
+    // The server's installers being started, in order: each file and whether it was started.
+    std::future<std::vector<std::pair<std::string, bool>>> installers_;
     bool busy_ = false;
     bool radio2WasEnabled_ = false;
 };

@@ -40,6 +40,11 @@ bool ProtectFile(const std::string& path);
 // followed) or a list cannot be set.
 bool ProtectTree(const std::string& folder, std::string& failed);
 
+// Whether what is created inside a protected folder takes the folder's list on by itself:
+// Windows, where the list's entries pass on to what a folder holds; not POSIX hosts, where the
+// mode of a new file comes from the umask and must be set.
+bool NewFilesTakeFolderProtection();
+
 // Creates a new folder with the protected list (what is made inside takes it on): true; false
 // when anything exists at the path or the folder cannot be made.
 bool MakeProtectedFolder(const std::string& path);

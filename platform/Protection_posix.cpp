@@ -120,6 +120,10 @@ FileHandle FileCreateExact(const std::string& path, bool& elsewhere) {
     return fd;
 }
 
+bool NewFilesTakeFolderProtection() {
+    return false;
+}
+
 std::string ElevatedTempFolder() {
     const std::string folder = TempFolder();
     // A link in place of the temporary folder would lead the run's files elsewhere.

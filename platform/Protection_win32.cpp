@@ -167,6 +167,10 @@ FileHandle FileCreateExact(const std::string& path, bool& elsewhere) {
     return reinterpret_cast<FileHandle>(h);
 }
 
+bool NewFilesTakeFolderProtection() {
+    return true;
+}
+
 std::string ElevatedTempFolder() {
     // Windows 11 and the updated Windows 10 give SYSTEM a folder of its own
     // (C:\Windows\SystemTemp) instead of one that every user may write into.

@@ -1322,8 +1322,17 @@ class ImagePeer : public PaintedPeer {
 // ---- Win32Backend ----------------------------------------------------------------------------
 
 Win32Backend::Win32Backend() : module_(GetModuleHandleW(nullptr)), thread_(GetCurrentThreadId()) {
+    // The common controls are loaded here, for a window, and not with the program: a run
+    // without one does not pay for them. By name, so the manifest's version 6 answers, and
+    // from the system folder only; by its path there where the system cannot restrict the
+    // search that way.
+    HMODULE controls = LoadLibraryExW(L"comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!controls) controls = static_cast<HMODULE>(platform::OpenSystemModule("comctl32.dll"));
+    using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    const auto init =
+        reinterpret_cast<InitFn>(platform::ModuleExport(controls, "InitCommonControlsEx"));
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&icc);
+    if (init) init(&icc);
     RegisterOwnClass(kFormClass, 0);
     RegisterOwnClass(kPanelClass, CS_HREDRAW | CS_VREDRAW);
     RegisterOwnClass(kBevelClass, CS_HREDRAW | CS_VREDRAW);
