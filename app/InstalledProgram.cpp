@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <system_error>
 #include <vector>
 
 #include "app/CommandLine.h"
@@ -34,13 +35,25 @@ uint64_t SizeOf(const std::string& path) {
     return size > 0 ? static_cast<uint64_t>(size) : 0;
 }
 
+// Where the copy of the running program is written before it takes its place at `copy`.
+std::string FreshCopyName(const std::string& copy) {
+    return platform::PathFolder(copy) + payload::kTempMark + platform::PathFileName(copy) +
+           ".copy";
+}
+
 // The copy of the running program at `copy`, replacing the one there: made beside it under a
-// name of ours, on the disk whole, then moved into place.
-bool PutCopy(const std::string& copy) {
-    const std::string fresh =
-        platform::PathFolder(copy) + payload::kTempMark + platform::PathFileName(copy) + ".copy";
-    platform::RemoveFile(fresh);  // one a killed run left
-    if (!platform::CopyProgramFileTo(fresh)) return false;
+// name of ours (or taken from `ahead`, which is making it), on the disk whole, then moved into
+// place.
+bool PutCopy(const std::string& copy, std::future<bool>* ahead) {
+    const std::string fresh = FreshCopyName(copy);
+    bool made;
+    if (ahead && ahead->valid()) {
+        made = ahead->get();
+    } else {
+        platform::RemoveFile(fresh);  // one a killed run left
+        made = platform::CopyProgramFileTo(fresh);
+    }
+    if (!made) return false;
     // The uninstaller runs elevated: only administrators may change it.
     if (!platform::ReplaceFileWith(fresh, copy) || !platform::MakeProgramRunnable(copy) ||
         !platform::ProtectFile(copy)) {
@@ -78,10 +91,28 @@ bool CheckSetupProgramReadable(ui::Form* owner) {
                   "vào thư mục ứng dụng để tháo dỡ sau này.");
 }
 
-bool RegisterInstalledProduct(const std::string& folder, uint64_t installedBytes, ui::Form* owner) {
+std::future<bool> StartSetupCopy(const std::string& folder) {
+    const std::string copy = folder + "\\" + kSetupCopyName;
+    if (platform::IsProgramFile(copy)) return {};
+    const std::string fresh = FreshCopyName(copy);
+    platform::RemoveFile(fresh);  // one a killed run left
+    try {
+        return std::async(std::launch::async, [fresh] { return platform::CopyProgramFileTo(fresh); });
+    } catch (const std::system_error&) {
+        return {};
+    }
+}
+
+void DropSetupCopy(std::future<bool>& ahead, const std::string& folder) {
+    if (!ahead.valid()) return;
+    if (ahead.get()) platform::RemoveFile(FreshCopyName(folder + "\\" + kSetupCopyName));
+}
+
+bool RegisterInstalledProduct(const std::string& folder, uint64_t installedBytes, ui::Form* owner,
+                              std::future<bool>* ahead) {
     const std::string copy = folder + "\\" + kSetupCopyName;
     if (!platform::IsProgramFile(copy)) {
-        if (!PutCopy(copy))
+        if (!PutCopy(copy, ahead))
             return Failed(owner, "Không ghi được tệp " + runlog::FromAnsi(copy) + ".");
         runlog::Line("Chép chương trình cài đặt vào " + runlog::FromAnsi(copy));
     }

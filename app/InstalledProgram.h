@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <future>
 #include <string>
 
 namespace ui {
@@ -30,7 +31,17 @@ bool CheckSetupProgramReadable(ui::Form* owner);
 // no modify, no repair. An upgrade rewrites it, so the entry always names the folder, version
 // and date of the last install. False after an error box owned by `owner` when the copy or the
 // entry could not be written.
-bool RegisterInstalledProduct(const std::string& folder, uint64_t installedBytes, ui::Form* owner);
+// `ahead`, when valid, is the copy StartSetupCopy began: it is waited for and put in place.
+bool RegisterInstalledProduct(const std::string& folder, uint64_t installedBytes, ui::Form* owner,
+                              std::future<bool>* ahead = nullptr);
+
+// Begins the copy that RegisterInstalledProduct puts into `folder`, on a thread of its own: it
+// is tens of megabytes, flushed, and may be written while the server tree comes out. Not valid
+// when no copy is needed (the program runs from that file) or no thread can be had.
+std::future<bool> StartSetupCopy(const std::string& folder);
+
+// Waits for a copy begun ahead and not used (the install stopped) and removes it.
+void DropSetupCopy(std::future<bool>& ahead, const std::string& folder);
 
 // After an uninstall: removes the entry and the setup program's copy in `folder`, also when
 // this program runs from that copy (see platform::RemoveProgramFile).

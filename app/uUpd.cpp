@@ -379,6 +379,7 @@ void TuUpd::InstallOrUpgrade() {
     ProgressBar1->Show();
     const auto restore = [this] {
         LogInstallers();
+        installed::DropSetupCopy(setupCopy_, appFolder_);
         lbl_ThongBao->SetCaption(U(kFolderPrompt));
         ProgressBar1->SetPosition(0);
         ProgressBar1->Hide();
@@ -390,7 +391,7 @@ void TuUpd::InstallOrUpgrade() {
     }
     ProgressBar1->SetPosition(100);
     if (!CreateShortcutsAndSavePath() ||
-        !installed::RegisterInstalledProduct(appFolder_, installedBytes_, this)) {
+        !installed::RegisterInstalledProduct(appFolder_, installedBytes_, this, &setupCopy_)) {
         restore();
         return;
     }
@@ -467,6 +468,8 @@ bool TuUpd::ExtractPayload() {
         ZipBuilder1->Clear();
         platform::RemoveFile(archive);
         archive.clear();
+        // The uninstaller copy is written while the server tree comes out on this thread.
+        setupCopy_ = installed::StartSetupCopy(app);
         InstallFirebird(app);
     } catch (const ui::Exception& e) {
         if (!archive.empty()) {

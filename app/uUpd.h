@@ -86,6 +86,8 @@ private:
     uint64_t installedBytes_ = 0;  // what the install wrote, for the installed-programs list
     // The server's installers being started, in order: each file and whether it was started.
     std::future<std::vector<std::pair<std::string, bool>>> installers_;
+    // The uninstaller copy being written ahead (installed::StartSetupCopy).
+    std::future<bool> setupCopy_;
     bool busy_ = false;
     bool radio2WasEnabled_ = false;
 };

@@ -1,5 +1,6 @@
 #include "platform/Protection.h"
 
+#include <mutex>
 #include <vector>
 
 #include "platform/Files.h"
@@ -31,6 +32,10 @@ void SetProtectionObserver(
 }
 
 void ReportProtected(const std::string& path) {
+    // The setup writes its uninstaller copy on a thread of its own: the observer hears one
+    // path at a time.
+    static std::mutex one;
+    const std::lock_guard<std::mutex> lock(one);
     if (Observer()) Observer()(path, ProtectedSddl());
 }
 
