@@ -644,6 +644,9 @@ bool UnzipRun::ExtractToFile(Source& source, const Item& item, ZipKeys* keys, ui
     uint32_t crc = 0;
     const DecodeResult r =
         DecodeEntry(source, item.entry, dataStart, storedSize, keys, output, progress, crc);
+    // The entry's time is set while the file is still open: a second open by name costs more
+    // than the write of a small file.
+    if (r == DecodeResult::kOk) platform::SetFileDosTime(handle, item.entry.DosDateTime());
     // A file that replaces one already there is on the disk before its rename, so a power cut
     // leaves the old file or the new one, never a renamed file whose data was lost. A new file
     // is not flushed: nothing old can be lost there, and a first install's speed matters.
@@ -658,7 +661,6 @@ bool UnzipRun::ExtractToFile(Source& source, const Item& item, ZipKeys* keys, ui
         }
         return FinishDecode(item, static_cast<int>(r), crc);
     }
-    platform::SetFileDosTime(temp, item.entry.DosDateTime());
     platform::FileAttributes existing;
     const bool wasReadOnly =
         replace && platform::ReadFileAttributes(target, existing) && existing.readOnly;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/FileHandle.h"
+
 namespace platform {
 
 // Windows attribute bits that a file keeps from an archive.
@@ -24,6 +26,9 @@ bool GetFileDosTime(const std::string& path, uint32_t& dosDateTime);
 // Sets the last-write time of the file from an MS-DOS date (high word) and time (low word) in
 // local time: true; false when the file cannot be changed or the value is no valid date.
 bool SetFileDosTime(const std::string& path, uint32_t dosDateTime);
+
+// The same on a file open for writing (FileOpen with kWrite): no second open of it by name.
+bool SetFileDosTime(FileHandle file, uint32_t dosDateTime);
 
 // Sets the file's attribute bits (kAttr...; other bits are ignored): true on success. POSIX
 // hosts keep only the read-only bit, as the owner's write permission.

@@ -27,9 +27,11 @@ bool GetFileDosTime(const std::string& path, uint32_t& dosDateTime) {
     return true;
 }
 
-bool SetFileDosTime(const std::string& path, uint32_t dosDateTime) {
-    const std::string host = HostPath(path);
-    if (host.empty()) return false;
+namespace {
+
+// The time of an MS-DOS date (high word) and time (low word) in local time; false when it is
+// no valid date.
+bool DosTimeToTimespec(uint32_t dosDateTime, struct timespec& out) {
     const uint32_t date = dosDateTime >> 16, time = dosDateTime & 0xFFFF;
     struct tm local = {};
     local.tm_year = static_cast<int>((date >> 9) + 80);
@@ -46,11 +48,26 @@ bool SetFileDosTime(const std::string& path, uint32_t dosDateTime) {
     }
     const time_t when = mktime(&local);
     if (when == static_cast<time_t>(-1)) return false;
+    out.tv_sec = when;
+    out.tv_nsec = 0;
+    return true;
+}
+
+}  // namespace
+
+bool SetFileDosTime(const std::string& path, uint32_t dosDateTime) {
+    const std::string host = HostPath(path);
     struct timespec times[2];
-    times[0].tv_sec = when;
-    times[0].tv_nsec = 0;
+    if (host.empty() || !DosTimeToTimespec(dosDateTime, times[0])) return false;
     times[1] = times[0];
     return utimensat(AT_FDCWD, host.c_str(), times, 0) == 0;
+}
+
+bool SetFileDosTime(FileHandle file, uint32_t dosDateTime) {
+    struct timespec times[2];
+    if (!DosTimeToTimespec(dosDateTime, times[0])) return false;
+    times[1] = times[0];
+    return futimens(static_cast<int>(file), times) == 0;
 }
 
 bool SetFileAttributeBits(const std::string& path, uint32_t attributes) {

@@ -25,19 +25,23 @@ bool GetFileDosTime(const std::u16string& path, uint32_t& dosDateTime) {
     return true;
 }
 
-bool SetFileDosTime(const std::u16string& path, uint32_t dosDateTime) {
+bool SetFileDosTime(FileHandle file, uint32_t dosDateTime) {
     FILETIME local, utc;
     if (!DosDateTimeToFileTime(static_cast<WORD>(dosDateTime >> 16),
                                static_cast<WORD>(dosDateTime & 0xFFFF), &local) ||
         !LocalFileTimeToFileTime(&local, &utc))
         return false;
+    return SetFileTime(reinterpret_cast<HANDLE>(file), nullptr, nullptr, &utc) != FALSE;
+}
+
+bool SetFileDosTime(const std::u16string& path, uint32_t dosDateTime) {
     HANDLE h = CreateFileW(W(path), FILE_WRITE_ATTRIBUTES,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
-    const BOOL ok = SetFileTime(h, nullptr, nullptr, &utc);
+    const bool ok = SetFileDosTime(reinterpret_cast<FileHandle>(h), dosDateTime);
     CloseHandle(h);
-    return ok != FALSE;
+    return ok;
 }
 
 bool SetFileAttributeBits(const std::u16string& path, uint32_t attributes) {
