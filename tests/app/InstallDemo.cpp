@@ -29,6 +29,7 @@
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "ui/Application.h"
+#include "tests/support/ChildProcess.h"
 
 namespace {
 
@@ -175,27 +176,13 @@ int Install(const std::string& pauseFolder) {
     return backend->lastAnswer;
 }
 
-// Waits a while for `windowsPath` to appear.
-bool WaitFor(const std::string& windowsPath) {
-    for (int i = 0; i < 100 && !platform::FileExists(windowsPath); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return platform::FileExists(windowsPath);
-}
-
 // What an install leaves: the folder and its tree, the client library in the system folder,
 // both shortcuts and the product key. True when all of it is gone.
 bool Remove() {
     const std::string bin = kApp + "\\" + kServerFolder + "\\bin\\";
-    // The server's installer script, started by the install, may still be writing its marker.
-    if (platform::FileExists(bin + "install_super.bat")) WaitFor(bin + "install_super.done");
+    testing_machine::WaitForLaunchedScript(bin);
     // A program the install started holds its working folder until it ends.
-    std::error_code ec;
-    for (int i = 0; i < 100; ++i) {
-        fs::remove_all(platform::HostPath(kApp), ec);
-        if (!platform::FileExists(kApp)) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    bool gone = !platform::FileExists(kApp);
+    bool gone = testing_machine::RemoveFolderWhenFree(kApp);
     platform::RemoveFile(platform::SystemFolder32() + "\\gds32.dll");
     const std::string link = std::string("Solvenza Quillora") + platform::ShortcutExtension();
     // The user's and, from an elevated install, the all-users shortcuts.

@@ -202,19 +202,10 @@ protected:
     }
 
     static void Clean() {
-        // A script the install launched may still be writing its marker.
-        if (platform::FileExists(kApp + "\\Firebird-2.1.1.1\\bin\\install_super.bat"))
-            WaitFor(kMarker);
+        testing_machine::WaitForLaunchedScript(kApp + "\\Firebird-2.1.1.1\\bin\\");
         // The launched installers hold their working folder until they end (on Windows a folder
         // in use cannot go), so the removal is tried for a while.
-        for (const std::string& folder : {kApp, kOther}) {
-            std::error_code ec;
-            for (int i = 0; i < 100; ++i) {
-                fs::remove_all(platform::HostPath(folder), ec);
-                if (!platform::FileExists(folder)) break;
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            }
-        }
+        for (const std::string& folder : {kApp, kOther}) testing_machine::RemoveFolderWhenFree(folder);
         for (const std::string& file : {DesktopLink(), UserDesktopLink(), ProgramsLink(), Gds32()})
             platform::RemoveFile(file);
         platform::RemoveFolder(Folder(ProgramsFolder()) + "\\Solvenza");

@@ -24,6 +24,7 @@
 #include "platform/Text.h"
 #include "ui/Application.h"
 #include "ui/HeadlessBackend.h"
+#include "tests/support/ChildProcess.h"
 #if !defined(_WIN32)
 #include <sys/stat.h>
 #include <unistd.h>
@@ -93,18 +94,8 @@ protected:
         Start();
     }
     static void Clean() {
-        // A script the install launched may still be writing its marker into the tree.
-        for (int i = 0; i < 100 && platform::FileExists(kTree + "\\bin\\install_super.bat") &&
-                        !platform::FileExists(kTree + "\\bin\\install_super.done");
-             ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        // The launched installers hold their working folder for a while (Windows keeps it).
-        std::error_code ec;
-        for (int i = 0; i < 100; ++i) {
-            fs::remove_all(platform::HostPath(kApp), ec);
-            if (!platform::FileExists(kApp)) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
+        testing_machine::WaitForLaunchedScript(kTree + "\\bin\\");
+        testing_machine::RemoveFolderWhenFree(kApp);
         // The shortcuts the installs made, so the shortcut tests later in the run find none.
         const std::string link = std::string("Solvenza Quillora") + platform::ShortcutExtension();
         for (const int csidl : {platform::kCsidlDesktop, platform::kCsidlCommonDesktopDirectory,
@@ -176,6 +167,8 @@ TEST_F(TrustTest, ProgramsAndTheServerTreeOnlyAdministratorsMayChange) {
 #endif
     for (int run = 0; run < 2; ++run) {
         SCOPED_TRACE(run == 0 ? "install" : "upgrade");
+        // The upgrade replaces the script the install started, once that has let it go.
+        if (run == 1) testing_machine::WaitForLaunchedScript(kTree + "\\bin\\");
         protectedWith.clear();
         RunInstall(platform::AnsiToUtf16(kApp));
         EXPECT_EQ(OnlyBox(), platform::Utf8ToUtf16("Cài đặt hoàn tất !!!"));

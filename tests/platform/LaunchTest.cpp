@@ -10,6 +10,7 @@
 #include "platform/Files.h"
 #include "platform/Launch.h"
 #include "platform/Paths.h"
+#include "tests/support/ChildProcess.h"
 
 namespace {
 
@@ -30,12 +31,7 @@ TEST(Launch, ABatchScriptRunsInItsWorkingFolderWhateverTheCaseOfItsName) {
 
     EXPECT_FALSE(platform::LaunchHidden(kFolder + "\\Missing.bat", kFolder));
     // The script may still hold its folder for a moment after writing.
-    std::error_code ec;
-    for (int i = 0; i < 100 && platform::FileExists(kFolder); ++i) {
-        std::filesystem::remove_all(platform::HostPath(kFolder), ec);
-        if (platform::FileExists(kFolder))
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    testing_machine::RemoveFolderWhenFree(kFolder);
 }
 
 }  // namespace

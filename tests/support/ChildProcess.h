@@ -1,4 +1,4 @@
-// Starting and stopping helper programs in tests.
+// Programs that tests start: starting and stopping them, and waiting out what they hold.
 #pragma once
 
 #include <string>
@@ -33,5 +33,14 @@ private:
     [[maybe_unused]] void* handle_ = nullptr;  // process handle on Windows
     mutable bool reaped_ = false;  // POSIX: the child has ended and been waited for
 };
+
+// Removes the folder at a Windows path and all it holds, trying again for ten seconds while a
+// program the test started holds part of it. It lists a folder before removing what is in it:
+// std::filesystem::remove_all can spin for good under Wine on a held folder. True when gone.
+bool RemoveFolderWhenFree(const std::string& windowsPath);
+
+// Waits (twenty seconds at most) until the installer script an install started in the folder
+// `bin` (ending in a backslash) has written its marker and closed its file. True when it has.
+bool WaitForLaunchedScript(const std::string& bin);
 
 }  // namespace testing_machine
