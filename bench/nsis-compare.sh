@@ -87,6 +87,9 @@ timed() {
 }
 median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
+# What the preparation wrote (the prefix, the unpacked files, both installers) goes to the disk
+# first: Setup_iVOX flushes its files, and each flush would otherwise wait for that write-back.
+sync
 echo "installers: Setup_iVOX.exe $(stat -c %s "$work/Setup_iVOX.exe") bytes," \
     "nsis.exe $(stat -c %s "$work/nsis.exe") bytes (SetCompressor /SOLID zlib)"
 printf '  %-4s %14s %14s\n' run Setup_iVOX nsis
