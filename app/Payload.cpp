@@ -67,6 +67,21 @@ bool WriteAll(platform::FileHandle file, const void* data, size_t size) {
     return true;
 }
 
+// Writes `size` bytes to the file at `path`, opened with `disposition` and writes denied to
+// others: 0; 1 when it cannot be opened, 2 when it cannot be written or closed whole (it is
+// removed then).
+int WriteFileAt(const std::string& path, const void* data, size_t size,
+                platform::FileDisposition disposition) {
+    const platform::FileHandle file = platform::FileOpen(
+        path, platform::FileAccess::kWrite, platform::FileShare::kDenyWrite, disposition);
+    if (file == platform::kInvalidFileHandle) return 1;
+    bool whole = WriteAll(file, data, size);
+    whole = platform::FileClose(file) && whole;
+    if (whole) return 0;
+    platform::RemoveFile(path);
+    return 2;
+}
+
 // Writes a new file of ours at `path`, whole and on the disk: true; false (and nothing left at
 // the path) when it cannot be created, something is there already, or writing, flushing or
 // closing fails.
@@ -276,23 +291,17 @@ void WriteArchiveResource(const std::string& name, const std::string& path) {
     platform::ResourceBytes bytes;
     if (!platform::FindOwnResource(kArchiveType, name, bytes))
         throw ui::Exception("Resource " + name + " not found");
-    WriteWholeFile(path, bytes.data, bytes.size);
+    // New, never opened over a file already there: what stands at the path is not ours.
+    if (WriteFileAt(path, bytes.data, bytes.size, platform::FileDisposition::kCreateNew) != 0)
+        throw FileWriteError(false, path);
     runlog::FileWritten(path, bytes.data, bytes.size);
     // The archive is read from its file from here on; its pages need not stay in memory.
     platform::ReleaseResourceBytes(bytes);
 }
 
 void WriteWholeFile(const std::string& path, const void* data, size_t size) {
-    const platform::FileHandle file =
-        platform::FileOpen(path, platform::FileAccess::kWrite, platform::FileShare::kDenyWrite,
-                           platform::FileDisposition::kCreateAlways);
-    if (file == platform::kInvalidFileHandle) throw FileWriteError(true, path);
-    bool whole = WriteAll(file, data, size);
-    whole = platform::FileClose(file) && whole;
-    if (!whole) {
-        platform::RemoveFile(path);
-        throw FileWriteError(false, path);
-    }
+    if (const int failed = WriteFileAt(path, data, size, platform::FileDisposition::kCreateAlways))
+        throw FileWriteError(failed == 1, path);
 }
 
 void ReplaceWholeFile(const std::string& path, const void* data, size_t size) {

@@ -35,9 +35,10 @@ inline constexpr const char* kArchiveType = "zip";
 inline constexpr const char* kProductArchive = "cacfile";
 inline constexpr const char* kServerArchive = "firebird";
 
-// Writes the whole archive resource `name` to the file at `path`, creating it or replacing the
-// file there. Raises ui::Exception with "Resource <name> not found" when the executable has no
-// such resource, and otherwise as WriteWholeFile does.
+// Writes the whole archive resource `name` to a new file at `path`, never over a file (or
+// link) already there, and gives the resource's pages back. Raises ui::Exception with "Resource
+// <name> not found" when the executable has no such resource, and FileWriteError "Cannot write
+// file <path>" when the file cannot be made or written whole (none is left then).
 void WriteArchiveResource(const std::string& name, const std::string& path);
 
 // Writes `size` bytes to the file at `path`, creating it or replacing the file there. Raises

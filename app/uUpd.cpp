@@ -170,26 +170,7 @@ std::string WriteRunArchive(const std::string& resource) {
     const std::string folder = runtemp::Folder();
     if (folder.empty()) throw payload::FileWriteError(false, platform::TempFolder());
     const std::string path = folder + resource + ".zip";
-    platform::ResourceBytes bytes;
-    if (!platform::FindOwnResource(payload::kArchiveType, resource, bytes))
-        throw ui::Exception("Resource " + resource + " not found");
-    // New, never opened over a file already there.
-    const platform::FileHandle file =
-        platform::FileOpen(path, platform::FileAccess::kWrite, platform::FileShare::kDenyWrite,
-                           platform::FileDisposition::kCreateNew);
-    bool whole = file != platform::kInvalidFileHandle;
-    constexpr size_t kPiece = size_t{1} << 20;
-    for (size_t done = 0; whole && done < bytes.size; done += kPiece) {
-        const size_t piece = std::min(kPiece, bytes.size - done);
-        whole = platform::FileWrite(file, bytes.data + done, piece) ==
-                static_cast<int64_t>(piece);
-    }
-    if (file != platform::kInvalidFileHandle) whole = platform::FileClose(file) && whole;
-    if (!whole) {
-        if (file != platform::kInvalidFileHandle) platform::RemoveFile(path);
-        throw payload::FileWriteError(false, path);
-    }
-    runlog::FileWritten(path, bytes.data, bytes.size);
+    payload::WriteArchiveResource(resource, path);
     return path;
 }
 
@@ -468,6 +449,8 @@ bool TuUpd::ExtractPayload() {
         ZipBuilder1->Clear();
         platform::RemoveFile(archive);
         archive.clear();
+        // The entries' bytes (tens of MB) are on the disk now; the server tree needs the memory.
+        std::vector<payload::FileToPlace>().swap(files);
         // The uninstaller copy is written while the server tree comes out on this thread.
         setupCopy_ = installed::StartSetupCopy(app);
         InstallFirebird(app);

@@ -95,38 +95,39 @@ protected:
     }
 };
 
-TEST_F(PayloadTest, EachArchiveIsWrittenWholeUnderItsLowerCaseNameReplacingAnyFileThere) {
+// Each archive comes out whole under its lower-case name.
+TEST_F(PayloadTest, EachArchiveIsWrittenWholeUnderItsLowerCaseName) {
     for (const std::string name : {payload::kProductArchive, payload::kServerArchive}) {
-        SCOPED_TRACE(name);
         std::string upper = name;
         for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         const std::string bytes = ResourceText(upper);
-        ASSERT_GT(bytes.size(), 1000u);
-
-        // A longer file at the path must not keep its tail after the archive.
-        const std::string path = kFolder + "\\replaced.zip";
-        std::ofstream(platform::HostPath(path), std::ios::binary)
-            << std::string(bytes.size() + 999, 'x');
-        payload::WriteArchiveResource(name, path);
-        EXPECT_TRUE(ReadAll(path) == bytes);
+        ASSERT_GT(bytes.size(), 1000u) << name;
+        payload::WriteArchiveResource(name, kFolder + "\\" + name + ".zip");
+        EXPECT_TRUE(ReadAll(kFolder + "\\" + name + ".zip") == bytes) << name;
     }
 }
 
-TEST_F(PayloadTest, AMissingResourceAndAnUncreatableFileAreReportedByName) {
-    const std::string path = kFolder + "\\cacfile.zip";
-    EXPECT_EQ(ErrorOf([&] { payload::WriteArchiveResource("cacfiles", path); }),
-              "Resource cacfiles not found");
-    EXPECT_FALSE(platform::FileExists(path));
-    // The right name under another type is no payload archive.
-    EXPECT_EQ(ErrorOf([&] { payload::WriteArchiveResource("tuupd", path); }),
-              "Resource tuupd not found");
-
-    const std::string inMissingFolder = kFolder + "\\missing\\cacfile.zip";
-    EXPECT_EQ(
-        ErrorOf([&] { payload::WriteArchiveResource(payload::kProductArchive, inMissingFolder); }),
-        "Cannot create file " + inMissingFolder);
-    EXPECT_EQ(ErrorOf([&] { payload::WriteArchiveResource(payload::kServerArchive, kFolder); }),
-              "Cannot create file " + kFolder);
+// A missing resource (the right name under another type too) and a file that cannot be made are
+// named; a file that stands at the path (someone else's) is neither written through nor replaced.
+TEST_F(PayloadTest, EveryArchiveThatCannotBeWrittenIsNamedAndLeavesNoFile) {
+    const std::string taken = kFolder + "\\replaced.zip";
+    std::ofstream(platform::HostPath(taken), std::ios::binary) << "someone else's";
+    const struct {
+        const char* name;
+        std::string path, error;
+    } cases[] = {
+        {"cacfiles", kFolder + "\\cacfile.zip", "Resource cacfiles not found"},
+        {"tuupd", kFolder + "\\cacfile.zip", "Resource tuupd not found"},
+        {payload::kProductArchive, kFolder + "\\missing\\cacfile.zip", "Cannot write file "},
+        {payload::kServerArchive, kFolder, "Cannot write file "},
+        {payload::kServerArchive, taken, "Cannot write file "},
+    };
+    for (const auto& c : cases) {
+        const std::string expected = c.error.back() == ' ' ? c.error + c.path : c.error;
+        EXPECT_EQ(ErrorOf([&] { payload::WriteArchiveResource(c.name, c.path); }), expected);
+    }
+    EXPECT_FALSE(platform::FileExists(kFolder + "\\cacfile.zip"));
+    EXPECT_EQ(ReadAll(taken), "someone else's");
 }
 
 TEST_F(PayloadTest,
