@@ -2,11 +2,12 @@
 
 #include <cstdio>
 #include <ctime>
-#include <system_error>
+#include <chrono>
 #include <vector>
 
 #include "app/CommandLine.h"
 #include "app/Payload.h"
+#include "app/RunAhead.h"
 #include "app/RunLog.h"
 #include "app/Version.h"
 #include "platform/FileHandle.h"
@@ -96,15 +97,13 @@ std::future<bool> StartSetupCopy(const std::string& folder) {
     if (platform::IsProgramFile(copy)) return {};
     const std::string fresh = FreshCopyName(copy);
     platform::RemoveFile(fresh);  // one a killed run left
-    try {
-        return std::async(std::launch::async, [fresh] { return platform::CopyProgramFileTo(fresh); });
-    } catch (const std::system_error&) {
-        return {};
-    }
+    return RunAhead([fresh] { return platform::CopyProgramFileTo(fresh); });
 }
 
 void DropSetupCopy(std::future<bool>& ahead, const std::string& folder) {
-    if (!ahead.valid()) return;
+    // A copy that never got a thread has not been made, and need not be.
+    if (!ahead.valid() || ahead.wait_for(std::chrono::seconds(0)) == std::future_status::deferred)
+        return;
     if (ahead.get()) platform::RemoveFile(FreshCopyName(folder + "\\" + kSetupCopyName));
 }
 

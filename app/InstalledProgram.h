@@ -37,7 +37,8 @@ bool RegisterInstalledProduct(const std::string& folder, uint64_t installedBytes
 
 // Begins the copy that RegisterInstalledProduct puts into `folder`, on a thread of its own: it
 // is tens of megabytes, flushed, and may be written while the server tree comes out. Not valid
-// when no copy is needed (the program runs from that file) or no thread can be had.
+// when no copy is needed (the program runs from that file); without a thread the copy is made
+// when RegisterInstalledProduct waits for it.
 std::future<bool> StartSetupCopy(const std::string& folder);
 
 // Waits for a copy begun ahead and not used (the install stopped) and removes it.

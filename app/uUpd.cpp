@@ -4,7 +4,6 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include "app/InstalledProgram.h"
 #include "app/Payload.h"
 #include "app/ProcessControl.h"
+#include "app/RunAhead.h"
 #include "app/RunLog.h"
 #include "app/RunTemp.h"
 #include "app/Shortcuts.h"
@@ -599,13 +599,7 @@ void TuUpd::InstallFirebird(const std::string& folder) {
     const std::string bin = server + "\\bin\\";
     const std::vector<std::string> installers = {server + "\\bin\\install_super.bat",
                                                  server + "\\system32\\vccrt8_win32.msi"};
-    try {
-        installers_ = std::async(std::launch::async, LaunchAll, installers, bin);
-    } catch (const std::system_error&) {
-        std::promise<std::vector<std::pair<std::string, bool>>> done;
-        done.set_value(LaunchAll(installers, bin));
-        installers_ = done.get_future();
-    }
+    installers_ = RunAhead([installers, bin] { return LaunchAll(installers, bin); });
 }
 
 void TuUpd::LogInstallers() {
