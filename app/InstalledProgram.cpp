@@ -42,19 +42,11 @@ std::string FreshCopyName(const std::string& copy) {
            ".copy";
 }
 
-// The copy of the running program at `copy`, replacing the one there: made beside it under a
-// name of ours (or taken from `ahead`, which is making it), on the disk whole, then moved into
-// place.
-bool PutCopy(const std::string& copy, std::future<bool>* ahead) {
+// The copy of the running program at `copy`, replacing the one there: taken from `ahead`, which
+// made it beside it under a name of ours, on the disk whole, then moved into place.
+bool PutCopy(const std::string& copy, std::future<bool>& ahead) {
     const std::string fresh = FreshCopyName(copy);
-    bool made;
-    if (ahead && ahead->valid()) {
-        made = ahead->get();
-    } else {
-        platform::RemoveFile(fresh);  // one a killed run left
-        made = platform::CopyProgramFileTo(fresh);
-    }
-    if (!made) return false;
+    if (!ahead.valid() || !ahead.get()) return false;
     // The uninstaller runs elevated: only administrators may change it.
     if (!platform::ReplaceFileWith(fresh, copy) || !platform::MakeProgramRunnable(copy) ||
         !platform::ProtectFile(copy)) {
@@ -108,7 +100,7 @@ void DropSetupCopy(std::future<bool>& ahead, const std::string& folder) {
 }
 
 bool RegisterInstalledProduct(const std::string& folder, uint64_t installedBytes, ui::Form* owner,
-                              std::future<bool>* ahead) {
+                              std::future<bool>& ahead) {
     const std::string copy = folder + "\\" + kSetupCopyName;
     if (!platform::IsProgramFile(copy)) {
         if (!PutCopy(copy, ahead))

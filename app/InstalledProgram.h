@@ -31,9 +31,9 @@ bool CheckSetupProgramReadable(ui::Form* owner);
 // no modify, no repair. An upgrade rewrites it, so the entry always names the folder, version
 // and date of the last install. False after an error box owned by `owner` when the copy or the
 // entry could not be written.
-// `ahead`, when valid, is the copy StartSetupCopy began: it is waited for and put in place.
+// `ahead` is the copy StartSetupCopy began: it is waited for and put in place.
 bool RegisterInstalledProduct(const std::string& folder, uint64_t installedBytes, ui::Form* owner,
-                              std::future<bool>* ahead = nullptr);
+                              std::future<bool>& ahead);
 
 // Begins the copy that RegisterInstalledProduct puts into `folder`, on a thread of its own: it
 // is tens of megabytes, flushed, and may be written while the server tree comes out. Not valid

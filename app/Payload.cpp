@@ -67,6 +67,17 @@ bool WriteAll(platform::FileHandle file, const void* data, size_t size) {
     return true;
 }
 
+// Writes `size` bytes to the open `file` at `path`, flushes them to the disk when `flush`, and
+// closes it: true; false (and the file removed) when writing, flushing or closing fails.
+bool WriteAndClose(platform::FileHandle file, const std::string& path, const void* data,
+                   size_t size, bool flush) {
+    bool ok = WriteAll(file, data, size);
+    if (flush) ok = platform::FileFlush(file) && ok;
+    ok = platform::FileClose(file) && ok;
+    if (!ok) platform::RemoveFile(path);
+    return ok;
+}
+
 // Writes `size` bytes to the file at `path`, opened with `disposition` and writes denied to
 // others: 0; 1 when it cannot be opened, 2 when it cannot be written or closed whole (it is
 // removed then).
@@ -75,11 +86,7 @@ int WriteFileAt(const std::string& path, const void* data, size_t size,
     const platform::FileHandle file = platform::FileOpen(
         path, platform::FileAccess::kWrite, platform::FileShare::kDenyWrite, disposition);
     if (file == platform::kInvalidFileHandle) return 1;
-    bool whole = WriteAll(file, data, size);
-    whole = platform::FileClose(file) && whole;
-    if (whole) return 0;
-    platform::RemoveFile(path);
-    return 2;
+    return WriteAndClose(file, path, data, size, false) ? 0 : 2;
 }
 
 // Writes a new file of ours at `path`, whole and on the disk: true; false (and nothing left at
@@ -87,12 +94,7 @@ int WriteFileAt(const std::string& path, const void* data, size_t size,
 // closing fails.
 bool WriteOurFile(const std::string& path, const void* data, size_t size) {
     const platform::FileHandle file = platform::FileCreateProtected(path);
-    if (file == platform::kInvalidFileHandle) return false;
-    bool ok = WriteAll(file, data, size);
-    ok = platform::FileFlush(file) && ok;
-    ok = platform::FileClose(file) && ok;
-    if (!ok) platform::RemoveFile(path);
-    return ok;
+    return file != platform::kInvalidFileHandle && WriteAndClose(file, path, data, size, true);
 }
 
 // A copy of the file at `from` as a new file of ours at `to`, on the disk: 0; 1 when `from`

@@ -372,7 +372,7 @@ void TuUpd::InstallOrUpgrade() {
     }
     ProgressBar1->SetPosition(100);
     if (!CreateShortcutsAndSavePath() ||
-        !installed::RegisterInstalledProduct(appFolder_, installedBytes_, this, &setupCopy_)) {
+        !installed::RegisterInstalledProduct(appFolder_, installedBytes_, this, setupCopy_)) {
         restore();
         return;
     }
