@@ -112,20 +112,19 @@ TEST_F(PayloadTest, EachArchiveIsWrittenWholeUnderItsLowerCaseName) {
 TEST_F(PayloadTest, EveryArchiveThatCannotBeWrittenIsNamedAndLeavesNoFile) {
     const std::string taken = kFolder + "\\replaced.zip";
     std::ofstream(platform::HostPath(taken), std::ios::binary) << "someone else's";
+    const std::string missing = kFolder + "\\missing\\cacfile.zip";
     const struct {
         const char* name;
         std::string path, error;
     } cases[] = {
         {"cacfiles", kFolder + "\\cacfile.zip", "Resource cacfiles not found"},
         {"tuupd", kFolder + "\\cacfile.zip", "Resource tuupd not found"},
-        {payload::kProductArchive, kFolder + "\\missing\\cacfile.zip", "Cannot write file "},
-        {payload::kServerArchive, kFolder, "Cannot write file "},
-        {payload::kServerArchive, taken, "Cannot write file "},
+        {payload::kProductArchive, missing, "Cannot write file " + missing},
+        {payload::kServerArchive, kFolder, "Cannot write file " + kFolder},
+        {payload::kServerArchive, taken, "Cannot write file " + taken},
     };
-    for (const auto& c : cases) {
-        const std::string expected = c.error.back() == ' ' ? c.error + c.path : c.error;
-        EXPECT_EQ(ErrorOf([&] { payload::WriteArchiveResource(c.name, c.path); }), expected);
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(ErrorOf([&] { payload::WriteArchiveResource(c.name, c.path); }), c.error);
     EXPECT_FALSE(platform::FileExists(kFolder + "\\cacfile.zip"));
     EXPECT_EQ(ReadAll(taken), "someone else's");
 }
